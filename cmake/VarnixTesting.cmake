@@ -1,0 +1,14 @@
+# varnix_add_gtest(NAME name SOURCES ... [LIBS ...] [TIMEOUT s] [LABELS ...])
+# One GoogleTest executable registered as one ctest test, always with a
+# timeout so that a concurrency fault fails instead of hanging the run.
+function(varnix_add_gtest)
+  cmake_parse_arguments(ARG "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  add_executable(${ARG_NAME} ${ARG_SOURCES})
+  target_link_libraries(${ARG_NAME} PRIVATE varnix_includes GTest::gtest GTest::gtest_main ${ARG_LIBS})
+  add_test(NAME ${ARG_NAME} COMMAND ${ARG_NAME} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  set_tests_properties(${ARG_NAME} PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}"
+    ENVIRONMENT "VARNIX_SOURCE_DIR=${CMAKE_SOURCE_DIR};VARNIX_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+endfunction()
