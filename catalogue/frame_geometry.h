@@ -1,0 +1,39 @@
+// Where each sensor's samples lie in a polled frame. The plug-in places its
+// devices with it; the simulated station and the host emulator compile
+// frame_geometry.cpp into their own targets so that all three agree.
+//
+// A frame carries frameMultiple x 13.5 ms of signal. Per sensor:
+//   samples per stream S = round(F x sampleRate x 0.0135), halves away from 0
+//   values per frame     = S x streamCount (32-bit, wrapping)
+//   frame offset         = sum of the values per frame of the sensors before it
+// Every function is pure: no state, no lock, defined for every input.
+#pragma once
+
+#include "catalogue/sensor_catalogue.h"
+
+#include <cstdint>
+#include <vector>
+
+// The base frame period in seconds.
+constexpr double kBaseFramePeriodSeconds = 0.0135;
+
+// F and the rate are multiplied in 64-bit floating point, then by 0.0135,
+// then rounded halves away from zero. A result that does not fit a signed
+// 32-bit integer (or is not a number) gives 0: such a sensor contributes no
+// samples, rather than an undefined conversion.
+int32_t SamplesPerFrame(int32_t frameMultiple, double sampleRate);
+
+// samplesPerFrame x streamCount, wrapping modulo 2^32 like the 32-bit product
+// the frame layout is defined by, without signed overflow.
+int32_t ValuesPerFrame(int32_t samplesPerFrame, int32_t streamCount);
+
+struct SensorGeometry {
+    int32_t samplesPerFrame = 0;
+    int32_t valuesPerFrame = 0;
+    int32_t frameOffset = 0;   // wrapping sum of valuesPerFrame of the sensors before
+    int32_t channelCount = 0;
+};
+
+// One entry per catalogue sensor, in catalogue order. Allocates.
+std::vector<SensorGeometry> ComputeFrameGeometry(const SensorCatalogue& catalogue,
+                                                 int32_t frameMultiple);

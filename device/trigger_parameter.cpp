@@ -1,0 +1,12 @@
+#include "device/trigger_parameter.h"
+
+#include "device/parameter_value_bool.h"
+
+bool ReadBoolParameter(ViconDigitalDevice::IDeviceContext& context, const char* key) {
+    ViconDigitalDevice::IParameterValueBool value;
+    const ViconDigitalDevice::IHostResult result = context.GetParameterValue(value, key, "");
+    if (result.error != nullptr) {
+        result.error->Release();
+    }
+    return value.Value();
+}
