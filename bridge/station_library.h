@@ -1,0 +1,41 @@
+// The station library as the bridge holds it: loaded once, on the first
+// bridge call, and kept while the module is loaded.
+#pragma once
+
+#include "station/station_abi.h"
+
+#include <string>
+
+namespace varnix {
+
+enum class StationEntry {
+    Initialize,
+    Scan,
+    Start,
+    Stop,
+    Close,
+    Configure,
+    PollData,
+    ChangeSensorMode,
+    InformationRequest,
+    Count
+};
+
+struct StationLibrary {
+    bool usable = false;               // false: the station does not answer
+    std::string path;                  // what was loaded, or where it was looked for
+    VarnixNative* (*newObject)() = nullptr;
+    void (*deleteObject)(VarnixNative*) = nullptr;
+    void* (*getters[static_cast<int>(StationEntry::Count)])(VarnixNative*) = {};
+};
+
+// [host][acquisition] Loads the library on first use (thread-safe, once) and
+// hands back the same record ever after. Blocks only during that first load.
+// The first time the library is found missing or incomplete, and the host's
+// services are known, one level-3 line goes to the host's Log.
+const StationLibrary& Station();
+
+// The file name the bridge looks for.
+constexpr const char* kStationLibraryName = "libVarnixAPI2.so";
+
+}  // namespace varnix
