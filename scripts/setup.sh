@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what the build needs (Debian packages, only when missing and only
+# as root), then configures and builds one build folder.
+#   scripts/setup.sh [build-folder] [extra cmake arguments...]
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${1:-$here/build}"
+shift || true
+
+packages=(g++ cmake make libboost-thread-dev libboost-system-dev libgtest-dev libgmock-dev
+          nlohmann-json3-dev libcli11-dev libbenchmark-dev binutils)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" -eq 0 ]; then
+    echo "setup: installing ${missing[*]}"
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  else
+    echo "setup: missing Debian packages: ${missing[*]}" >&2
+    echo "setup: install them with: sudo apt-get install ${missing[*]}" >&2
+    exit 1
+  fi
+fi
+
+cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE="${VARNIX_BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
+cmake --build "$build" -j "$(nproc)"
