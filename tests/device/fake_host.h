@@ -79,6 +79,7 @@ public:
     ViconDigitalDevice::IHostResult GetParameterValue(ViconDigitalDevice::IParameterValue& value,
                                                       const char* key,
                                                       const char* qualifier) override {
+        if (onParameterRead) onParameterRead(key);
         std::lock_guard<std::mutex> lock(mutex_);
         parameterReads.push_back(std::string(key) + "|" + qualifier);
         auto answer = parameters.find(key);
@@ -131,6 +132,7 @@ public:
         return pushCond_.wait_for(lock, limit, [&] { return pushes.size() >= count; });
     }
 
+    std::function<void(const char*)> onParameterRead;  // runs before the answer
     std::map<std::string, bool> parameters;  // unanswered keys leave the value alone
     bool                     failParameters = false;
     uint32_t                 entryCount = 1;
