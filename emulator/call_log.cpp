@@ -1,0 +1,48 @@
+#include "emulator/call_log.h"
+
+#include "emulator/thread_identity.h"
+
+#include <utility>
+
+namespace varnix::emulator {
+
+uint64_t CallLog::Append(std::string operation, std::string arguments) {
+    CallRecord record;
+    record.operation = std::move(operation);
+    record.arguments = std::move(arguments);
+    record.thread = CurrentThreadId();
+    record.threadName = CurrentThreadName();
+    record.timeNs = MonotonicNowNs();
+    std::lock_guard<std::mutex> lock(mutex_);
+    record.sequence = records_.size();
+    records_.push_back(std::move(record));
+    return records_.back().sequence;
+}
+
+std::vector<CallRecord> CallLog::Snapshot() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return records_;
+}
+
+std::vector<CallRecord> CallLog::Of(const std::string& operation) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<CallRecord> matching;
+    for (const CallRecord& record : records_) {
+        if (record.operation == operation) matching.push_back(record);
+    }
+    return matching;
+}
+
+size_t CallLog::Count(const std::string& operation) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    size_t count = 0;
+    for (const CallRecord& record : records_) count += record.operation == operation ? 1 : 0;
+    return count;
+}
+
+size_t CallLog::Size() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return records_.size();
+}
+
+}  // namespace varnix::emulator

@@ -1,0 +1,37 @@
+// A minimal device a test registers by hand, standing in for a plug-in's.
+#pragma once
+
+#include "host/host_interfaces.h"
+
+namespace varnix::emulator::testing {
+
+class FakeDevice : public ViconDigitalDevice::IDevice {
+public:
+    bool AttachContext(ViconDigitalDevice::IDeviceContext* context) override {
+        context_ = context;
+        return context->RequestUpdate();
+    }
+    void RefreshEntries() override {}
+    bool DeclareSession(int32_t, ViconDigitalDevice::ISessionDeclaration* declaration) override {
+        Release(declaration->SetPeriod(500000));
+        Release(declaration->SetValueCount(valueCount));
+        declaration->SetOption(0);
+        return true;
+    }
+    void SessionOpened() override {}
+    void SoftwareStartTrigger() override {}
+    void SessionClosed() override {}
+    void GetStatus(int32_t* readyState, bool* redeclare) override {
+        *readyState = 1;
+        *redeclare = false;
+    }
+
+    static void Release(ViconDigitalDevice::IHostResult result) {
+        if (result.error != nullptr) result.error->Release();
+    }
+
+    ViconDigitalDevice::IDeviceContext* context_ = nullptr;
+    int32_t valueCount = 4;
+};
+
+}  // namespace varnix::emulator::testing

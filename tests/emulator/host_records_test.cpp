@@ -1,0 +1,97 @@
+// What the test host records and how its rehearsal switches answer.
+#include "tests/emulator/host_fixture.h"
+
+#include <chrono>
+
+namespace varnix::emulator::testing {
+namespace {
+
+TEST_F(HostFixture, DefinitionsAreRecordedWithTheDefaultValueReadThroughItsByteForm) {
+    const auto devices = host.Definitions();
+    ASSERT_EQ(devices.size(), 2u);
+    EXPECT_EQ(devices[0].name, "EMG1");
+    EXPECT_EQ(devices[0].ComponentCount(), 2u);
+    ASSERT_EQ(devices[0].parameters.size(), 1u);
+    const ParameterDefinition& parameter = devices[0].parameters[0];
+    EXPECT_TRUE(parameter.defaultCopied);
+    EXPECT_TRUE(parameter.defaultValue.value);
+    EXPECT_TRUE(parameter.defaultValue.flag2);
+    EXPECT_FALSE(parameter.defaultValue.flag1);
+    EXPECT_TRUE(devices[1].parameters.empty());
+    EXPECT_EQ(host.Log().Count("AddComponent"), 4u);
+    EXPECT_EQ(host.Monitor().Count(), 0u);
+}
+
+TEST_F(HostFixture, ParameterValuesReachThePlugInByBytesAndBySetValue) {
+    for (ParameterFill fill : {ParameterFill::kAssignBytes, ParameterFill::kSetValue}) {
+        host.Settings().fill = fill;
+        HostBoolValue value;  // stands in for the plug-in's object
+        auto result = host.Context(0).GetParameterValue(value, "StartTrigger", "");
+        EXPECT_EQ(result.error, nullptr);
+        EXPECT_TRUE(value.Value());
+        // Only the byte form carries the attributes.
+        EXPECT_EQ(value.Flag2(), fill == ParameterFill::kAssignBytes);
+    }
+    host.SetParameter("", "StartTrigger", false);
+    HostBoolValue value(BoolValueState{1, true, false, false, false});
+    FakeDevice::Release(host.Context(0).GetParameterValue(value, "StartTrigger", ""));
+    EXPECT_FALSE(value.Value());
+
+    // The second device has no parameters: the host refuses, and says which.
+    auto refused = host.Context(1).GetParameterValue(value, "StartTrigger", "");
+    ASSERT_NE(refused.error, nullptr);
+    EXPECT_NE(std::string(refused.error->Text()).find("EMG2"), std::string::npos);
+    refused.error->Release();
+}
+
+TEST_F(HostFixture, RefusalsAreIssuedPerOperationAndDeviceAndCountedWhenReleased) {
+    host.Faults().Fail("RegisterDevice", "EMG2");
+    FakeDevice extra;
+    auto accepted = host.Registrar()->RegisterDevice(nullptr, "EMG1", nullptr, "EMG1", &extra);
+    auto refused = host.Registrar()->RegisterDevice(nullptr, "EMG2", nullptr, "EMG2", &extra);
+    EXPECT_EQ(accepted.error, nullptr);
+    ASSERT_NE(refused.error, nullptr);
+    EXPECT_EQ(host.DeviceCount(), 3u);
+    EXPECT_EQ(host.Errors().Unreleased(), 1u);
+    refused.error->Release();
+    EXPECT_EQ(host.Errors().Unreleased(), 0u);
+    refused.error->Release();
+    EXPECT_EQ(host.Errors().ReleasedTwice(), 1u);
+    EXPECT_EQ(host.Monitor().Count("double-release"), 1u);
+
+    host.Faults().Fail(FaultSwitches::kEveryOperation);
+    host.DeclareSession(0, 1);  // the fake device releases what it gets
+    auto push = Push(0, 1, 0);
+    ASSERT_NE(push.error, nullptr);
+    push.error->Release();
+    EXPECT_EQ(host.Errors().Unreleased(), 0u);
+    EXPECT_EQ(host.Errors().Issued(), 4u);  // RegisterDevice, SetPeriod, SetValueCount, PushSamples
+    // A refused SetValueCount leaves nothing declared to compare pushes with.
+    EXPECT_FALSE(host.Context(0).Declarations().back().valueCount.has_value());
+}
+
+TEST_F(HostFixture, PushesAreHeldAndHookedAsAsked) {
+    host.DeclareSession(0, 1);
+    host.Faults().HoldPushes(60, "EMG1");
+    const auto start = std::chrono::steady_clock::now();
+    FakeDevice::Release(Push(0, 1, 0));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60));
+
+    int seen = 0;
+    host.Faults().HoldPushes(0, "EMG1");
+    host.Faults().SetPushHook([&](const PushView& view) {
+        ++seen;
+        return view.firstSampleIndex != 2;  // refuse the second push
+    });
+    EXPECT_EQ(Push(0, 1, 0).error, nullptr);
+    auto refused = Push(0, 1, 2);
+    ASSERT_NE(refused.error, nullptr);
+    refused.error->Release();
+    EXPECT_EQ(seen, 2);
+    const auto pushes = host.Context(0).Pushes();
+    ASSERT_EQ(pushes.size(), 3u);
+    EXPECT_EQ(pushes[2].channelIndices, (std::vector<int32_t>{0, 1}));
+}
+
+}  // namespace
+}  // namespace varnix::emulator::testing
