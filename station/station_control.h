@@ -11,7 +11,27 @@
  *    multiple and the poll results are exactly what the test scripted.
  *
  * Every function is safe to call from any thread. Texts passed in are copied.
- * Times are nanoseconds on CLOCK_MONOTONIC. */
+ * Times are nanoseconds on CLOCK_MONOTONIC.
+ *
+ * What the simulation answers (script mode answers only what was scripted):
+ *  - item ids "s<sensor>.c<channel>+<component>", numbered from 1, the sensor
+ *    number zero-padded to two digits ("s03.c2+1"); the group id "s03.c2" is
+ *    unique per (sensor, channel). Items come sensor by sensor, channel by
+ *    channel, component by component;
+ *  - request 3 on an item: the sensor's name; request 0 on a group id: the
+ *    channel's name; request 0 on an item: the component's name; request 2 on
+ *    an item: the channel's unit text. Unknown (id, code) pairs answer "";
+ *  - the rate array repeats each sensor's rate at every item of the sensor;
+ *  - frame layout: one slice per sensor in item order, back to back, each
+ *    S x streams values long with S = round-half-away(frameMultiple x rate x
+ *    0.0135). Inside a slice the values are stream-major: stream j (the j-th
+ *    item of the sensor) holds its S consecutive samples at [j*S, j*S+S);
+ *  - frame k after varnix_start becomes ready at t0 + (k+1) x frameMultiple
+ *    x 13.5 ms, t0 being the start (or the start pulse when the start input
+ *    is enabled). A poll hands out the oldest ready frame; the queue holds
+ *    the profile's queueCapacity frames and drops the oldest beyond that;
+ *  - varnix_stop and varnix_close empty the queue; after varnix_close the
+ *    station produces nothing until the next varnix_initialize. */
 #ifndef VARNIX_STATION_CONTROL_H
 #define VARNIX_STATION_CONTROL_H
 
@@ -141,6 +161,11 @@ void VarnixSim_SlowAnswers(int64_t milliseconds);
 void VarnixSim_DisconnectAfter(int64_t milliseconds);
 void VarnixSim_Reconnect(void);
 void VarnixSim_ClearFaults(void);
+
+/* ---- profiles ------------------------------------------------------------- */
+
+/* The embedded default profile's JSON text (static, never freed). */
+const char* VarnixSim_DefaultProfileText(void);
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,253 @@
+// Reading a profile from JSON. Every refusal names the source, the field path
+// as written in the file ("sensors[3].channels[0].unit"), what was expected
+// and what was found; unknown fields are refused too, since they are most
+// often misspelt known ones.
+#include "profile.h"
+
+#include "station_geometry.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <set>
+#include <stdexcept>
+
+namespace varnix::station {
+
+namespace {
+
+using nlohmann::json;
+
+struct Refusal : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+constexpr int64_t kMaxFrameMultiple = 1000;
+constexpr int64_t kMaxQueueCapacity = 100000;
+constexpr int64_t kMaxSensorCount = 10000;
+constexpr double  kMaxRate = 1e6;
+
+const std::pair<const char*, SignalKind> kSignals[] = {
+    {"emg", SignalKind::Emg},           {"acc", SignalKind::Acc},
+    {"gyro", SignalKind::Gyro},         {"ramp", SignalKind::Ramp},
+    {"constant", SignalKind::Constant},
+};
+
+std::string Shown(const json& value) {
+    std::string text = value.dump();
+    if (text.size() > 40) {
+        text = text.substr(0, 37) + "...";
+    }
+    return text;
+}
+
+[[noreturn]] void Refuse(const std::string& path, const std::string& expected, const json& got) {
+    throw Refusal(path + ": expected " + expected + ", got " + Shown(got));
+}
+
+void CheckFields(const json& object, const std::string& path,
+                 const std::set<std::string>& known) {
+    for (auto field = object.begin(); field != object.end(); ++field) {
+        if (known.count(field.key()) == 0) {
+            std::string list;
+            for (const std::string& name : known) {
+                list += (list.empty() ? "" : ", ") + name;
+            }
+            throw Refusal(path + (path.empty() ? "" : ".") + field.key() +
+                          ": expected one of the fields " + list + ", got an unknown field");
+        }
+    }
+}
+
+std::string Text(const json& value, const std::string& path, bool nonEmpty) {
+    if (!value.is_string() || (nonEmpty && value.get<std::string>().empty())) {
+        Refuse(path, nonEmpty ? "a non-empty text" : "a text", value);
+    }
+    return value.get<std::string>();
+}
+
+int64_t Integer(const json& value, const std::string& path, int64_t low, int64_t high) {
+    if (!value.is_number_integer() || value.get<int64_t>() < low || value.get<int64_t>() > high ||
+        (value.is_number_unsigned() && value.get<uint64_t>() > static_cast<uint64_t>(high))) {
+        Refuse(path, "a whole number from " + std::to_string(low) + " to " + std::to_string(high),
+               value);
+    }
+    return value.get<int64_t>();
+}
+
+double PositiveNumber(const json& value, const std::string& path, double high) {
+    if (!value.is_number() || !(value.get<double>() > 0.0) || value.get<double>() > high) {
+        Refuse(path, "a positive number", value);
+    }
+    return value.get<double>();
+}
+
+const json& Required(const json& object, const std::string& path, const char* field) {
+    const auto found = object.find(field);
+    if (found == object.end()) {
+        throw Refusal(path + (path.empty() ? "" : ".") + field +
+                      ": expected a value, got nothing (the field is missing)");
+    }
+    return *found;
+}
+
+std::string Expand(std::string name, int64_t number) {
+    const std::string mark = "{n}";
+    for (size_t at = name.find(mark); at != std::string::npos; at = name.find(mark, at)) {
+        name.replace(at, mark.size(), std::to_string(number));
+    }
+    return name;
+}
+
+ChannelProfile ReadChannel(const json& entry, const std::string& path) {
+    if (!entry.is_object()) {
+        Refuse(path, "an object", entry);
+    }
+    CheckFields(entry, path, {"name", "unit", "components", "signal", "value"});
+    ChannelProfile channel;
+    channel.name = Text(Required(entry, path, "name"), path + ".name", true);
+    channel.unit = Text(Required(entry, path, "unit"), path + ".unit", false);
+    const json& components = Required(entry, path, "components");
+    if (!components.is_array() || components.empty()) {
+        Refuse(path + ".components", "a non-empty list of texts", components);
+    }
+    for (size_t k = 0; k < components.size(); ++k) {
+        channel.components.push_back(
+            Text(components[k], path + ".components[" + std::to_string(k) + "]", false));
+    }
+    const json& signal = Required(entry, path, "signal");
+    bool known = false;
+    for (const auto& [name, kind] : kSignals) {
+        if (signal.is_string() && signal.get<std::string>() == name) {
+            channel.signal = kind;
+            known = true;
+        }
+    }
+    if (!known) {
+        Refuse(path + ".signal", "one of \"emg\", \"acc\", \"gyro\", \"ramp\", \"constant\"", signal);
+    }
+    if (entry.contains("value")) {
+        const json& value = entry["value"];
+        if (!value.is_number()) {
+            Refuse(path + ".value", "a number", value);
+        }
+        channel.value = value.get<double>();
+    }
+    return channel;
+}
+
+void ReadSensors(const json& sensors, Profile& profile) {
+    if (!sensors.is_array()) {
+        Refuse("sensors", "a list of sensors", sensors);
+    }
+    std::set<std::string> names;
+    for (size_t i = 0; i < sensors.size(); ++i) {
+        const std::string path = "sensors[" + std::to_string(i) + "]";
+        const json& entry = sensors[i];
+        if (!entry.is_object()) {
+            Refuse(path, "an object", entry);
+        }
+        CheckFields(entry, path, {"name", "count", "rate", "channels"});
+        SensorProfile sensor;
+        const std::string name = Text(Required(entry, path, "name"), path + ".name", true);
+        const int64_t count = entry.contains("count")
+                                  ? Integer(entry["count"], path + ".count", 1, kMaxSensorCount)
+                                  : 1;
+        sensor.rate = PositiveNumber(Required(entry, path, "rate"), path + ".rate", kMaxRate);
+        if (SamplesPerStream(profile.frameMultiple, sensor.rate) < 1) {
+            Refuse(path + ".rate",
+                   "a rate giving at least one sample per frame at frameMultiple " +
+                       std::to_string(profile.frameMultiple),
+                   entry["rate"]);
+        }
+        const json& channels = Required(entry, path, "channels");
+        if (!channels.is_array() || channels.empty()) {
+            Refuse(path + ".channels", "a non-empty list of channels", channels);
+        }
+        std::set<std::string> channelNames;
+        for (size_t c = 0; c < channels.size(); ++c) {
+            const std::string channelPath = path + ".channels[" + std::to_string(c) + "]";
+            sensor.channels.push_back(ReadChannel(channels[c], channelPath));
+            if (!channelNames.insert(sensor.channels.back().name).second) {
+                Refuse(channelPath + ".name", "a channel name not used before in this sensor",
+                       channels[c]["name"]);
+            }
+        }
+        for (int64_t n = 1; n <= count; ++n) {
+            sensor.name = Expand(name, n);
+            if (!names.insert(sensor.name).second) {
+                Refuse(path + ".name",
+                       "a sensor name used by no other sensor (add \"{n}\" when count > 1)",
+                       json(sensor.name));
+            }
+            profile.sensors.push_back(sensor);
+        }
+    }
+}
+
+Profile ReadProfile(const json& document) {
+    if (!document.is_object()) {
+        Refuse("(document)", "an object", document);
+    }
+    CheckFields(document, "",
+                {"name", "description", "seed", "frameMultiple", "queueCapacity",
+                 "startPulseAfterMs", "stopPulseAfterMs", "sensors"});
+    Profile profile;
+    if (document.contains("name")) {
+        profile.name = Text(document["name"], "name", false);
+    }
+    if (document.contains("description")) {
+        Text(document["description"], "description", false);
+    }
+    if (document.contains("seed")) {
+        const json& seed = document["seed"];
+        if (!seed.is_number_integer() || (!seed.is_number_unsigned() && seed.get<int64_t>() < 0)) {
+            Refuse("seed", "a whole number from 0", seed);
+        }
+        profile.seed = seed.get<uint64_t>();
+    }
+    if (document.contains("frameMultiple")) {
+        profile.frameMultiple = static_cast<int32_t>(
+            Integer(document["frameMultiple"], "frameMultiple", 1, kMaxFrameMultiple));
+    }
+    if (document.contains("queueCapacity")) {
+        profile.queueCapacity = static_cast<size_t>(
+            Integer(document["queueCapacity"], "queueCapacity", 1, kMaxQueueCapacity));
+    }
+    for (const char* pulse : {"startPulseAfterMs", "stopPulseAfterMs"}) {
+        if (document.contains(pulse)) {
+            const int64_t ms = Integer(document[pulse], pulse, 0, int64_t{1} << 40);
+            (std::string(pulse) == "startPulseAfterMs" ? profile.startPulseAfterMs
+                                                       : profile.stopPulseAfterMs) = ms;
+        }
+    }
+    ReadSensors(Required(document, "", "sensors"), profile);
+    return profile;
+}
+
+}  // namespace
+
+bool ParseProfile(const std::string& text, const std::string& source, Profile& out,
+                  std::string& error) {
+    const std::string prefix = "station profile " + source + ": ";
+    try {
+        json document;
+        try {
+            document = json::parse(text);
+        } catch (const json::parse_error& failure) {
+            error = prefix + "(document): expected valid JSON, got an error at byte " +
+                    std::to_string(failure.byte) + " (" + failure.what() + ")";
+            return false;
+        }
+        out = ReadProfile(document);
+        error.clear();
+        return true;
+    } catch (const Refusal& refusal) {
+        error = prefix + refusal.what();
+    } catch (const std::exception& failure) {
+        error = prefix + "(document): expected a readable profile, got " + failure.what();
+    }
+    return false;
+}
+
+}  // namespace varnix::station

@@ -1,0 +1,190 @@
+// The simulated station: one process-wide object behind both the station C
+// ABI (the nine entry points) and the VarnixSim_* control API.
+//
+// Threads: the plug-in calls the entry points from its [host] thread
+// (initialize, infoRequest, stop, close) and its [acquisition] thread (stop,
+// configure, start, pollData); tests and the host emulator call the control
+// API from any thread. One mutex guards all state; it is never held while
+// sleeping for a slow-answer fault, and the station calls nobody.
+//
+// Simulation mode has no thread of its own: every poll first produces the
+// frames whose ready time has passed (frame k after a start is ready at
+// t0 + (k+1) x frameMultiple x 13.5 ms) into a bounded queue, dropping the
+// oldest on overflow, then hands out the oldest.
+#pragma once
+
+#include "bridge/bridge.h"
+#include "call_log.h"
+#include "delivered_frames.h"
+#include "frame_synthesizer.h"
+#include "profile.h"
+#include "station/station_control.h"
+#include "station_geometry.h"
+#include "station_tables.h"
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <limits>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace varnix::station {
+
+class Station {
+public:
+    // [any] The one station. Built at first use and never destroyed, so a
+    // plug-in thread still polling at process exit finds it alive.
+    static Station& Get();
+
+    // ---- the nine entry points [host][acquisition] --------------------------
+    // Texts returned belong to the station and stay valid until the tables
+    // change (a script call, a profile load or a reset). The rate array
+    // stays valid likewise; a frame's values until the next poll.
+    const char* Initialize(VarnixMetadataBuf* pb, int32_t frameThroughput, int32_t organization);
+    const char* Scan(VarnixMetadataBuf* pb);
+    void        Start();
+    void        Stop();
+    void        Close();
+    bool        Configure(bool globalTriggerEnable, bool startInput, bool stopInput,
+                          bool outputTriggers);
+    bool        PollData(VarnixFrameBuf* frame);
+    bool        ChangeSensorMode(VarnixMetadataBuf* pb, const char* id, const char* sensorMode);
+    const char* InfoRequest(const char* id, int32_t code);
+
+    // ---- control and observation [any] --------------------------------------
+    void        Reset();
+    bool        LoadProfile(const std::string& json, const std::string& source, std::string& error);
+    bool        LoadProfileFile(const std::string& path, std::string& error);
+    std::string LastProfileError();
+
+    void ScriptItemList(const char* itemList);
+    void ScriptFrameMultiple(int32_t frameMultiple);
+    void ScriptRates(const double* rates, size_t count);
+    void ScriptAnswer(const char* id, int32_t code, const char* answer);
+    void ScriptFrame(const float* values, size_t count);
+    void ScriptPollFalse(size_t count);
+    void ScriptConfigureResult(int result);
+
+    void LogPolls(bool on) { logPolls_.store(on); }
+    CallLog& Calls() { return calls_; }
+
+    void NoteObjectCreated() { objectsCreated_.fetch_add(1); }
+    void NoteObjectDeleted() { objectsDeleted_.fetch_add(1); }
+    void GetCounters(VarnixSimCounters* out);
+    bool GetDeliveredFrame(uint64_t deliveryIndex, VarnixSimFrameInfo* info, float* values,
+                           size_t capacity);
+
+    size_t  SensorCount();
+    int32_t SamplesPerFrame(size_t sensor);
+    int32_t StreamCount(size_t sensor);
+    int32_t FrameMultiple();
+
+    void StartPulse();
+    void StopPulse();
+
+    void FailPollsFor(int64_t milliseconds);
+    void FaultAnswer(const char* id, int32_t code, bool empty);
+    void FaultItemList(bool empty);
+    void SlowAnswers(int64_t milliseconds) { slowMs_.store(milliseconds); }
+    void DisconnectAfter(int64_t milliseconds);
+    void Reconnect();
+    void ClearFaults();
+
+private:
+    Station() = default;
+
+    static constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
+
+    struct QueuedFrame {
+        uint64_t           sequence = 0;
+        int64_t            readyNs = 0;
+        std::vector<float> values;
+    };
+    struct ScriptedPoll {
+        bool               frame = false;
+        std::vector<float> values;
+    };
+    struct Faults {
+        int64_t                     failPollsUntilNs = 0;
+        std::map<AnswerKey, bool>   answers;       // (id, code) -> empty instead of null
+        std::map<int32_t, bool>     anyIdAnswers;  // code -> empty instead of null
+        std::optional<bool>         itemList;      // set: null (false) or empty (true)
+        int64_t                     disconnectAtNs = kNever;
+        bool                        disconnected = false;
+    };
+    // Simulation session: opened by initialize, closed by close; running
+    // between start and stop; frames flow while running, open, connected and
+    // not held back by the trigger inputs.
+    struct Session {
+        bool     opened = true;
+        bool     running = false;
+        bool     flowing = false;
+        bool     startInput = false;
+        bool     stopInput = false;
+        int64_t  flowStartNs = 0;     // t0 of the current run of frames
+        uint64_t framesSinceFlowStart = 0;
+        uint64_t nextSequence = 0;    // produced-frame number since start
+        int64_t  startPulseAtNs = kNever;  // scheduled by the profile
+        int64_t  stopPulseAtNs = kNever;
+    };
+
+    // All *Locked functions expect mutex_ held.
+    void EnsureLoadedLocked();
+    void ResetLocked();
+    void ApplyProfileLocked(const Profile& profile);
+    void RefuseProfileLocked(const std::string& error);
+    void EnterScriptModeLocked();
+    void TablesChangedLocked();
+    bool AnswersLocked() const;  // connected, with a usable profile or a script
+    void AdvanceLocked(int64_t nowNs);
+    void ProduceUntilLocked(int64_t untilNs);
+    void ProduceOneLocked(int64_t readyNs);
+    void BeginFlowLocked(int64_t atNs);
+    void DisconnectLocked();
+    void StartPulseLocked(int64_t atNs);
+    void StopPulseLocked(int64_t atNs);
+    void ClearQueueLocked();
+    bool ProducingLocked() const;
+    bool DeliverLocked(VarnixFrameBuf* frame, uint64_t sequence, int64_t readyNs,
+                       std::vector<float>&& values);
+    void FillMetadataLocked(VarnixMetadataBuf* pb);
+    void SleepIfSlow() const;
+    void Log(const char* function, const std::string& arguments);
+
+    std::mutex mutex_;
+    bool       loaded_ = false;
+    bool       scriptMode_ = false;
+    std::string profileError_;       // "" when the profile in use is good
+    Profile     profile_;
+    StationTables tables_;
+    std::vector<double> ratesOut_;   // rate array handed out by initialize
+    bool        geometryStale_ = true;
+    std::vector<SensorGeometry> geometry_;
+
+    // script mode
+    std::deque<ScriptedPoll> scriptedPolls_;
+    int                      configureResult_ = 1;
+
+    // simulation mode
+    Session                  session_;
+    FrameSynthesizer         synthesizer_;
+    std::deque<QueuedFrame>  queue_;
+    std::vector<std::vector<float>> spareBuffers_;  // recycled frame arrays
+
+    std::vector<float> current_;     // the frame handed out by the last true poll
+    Faults             faults_;
+    DeliveredFrames    delivered_;
+    VarnixSimCounters  counters_{};  // all but the object counts, under mutex_
+
+    std::atomic<uint64_t> objectsCreated_{0};
+    std::atomic<uint64_t> objectsDeleted_{0};
+    std::atomic<int64_t>  slowMs_{0};
+    std::atomic<bool>     logPolls_{false};
+    CallLog               calls_;
+};
+
+}  // namespace varnix::station

@@ -1,0 +1,89 @@
+// Drives the station through its C ABI exactly as the plug-in's bridge does:
+// a fresh object per call, the getter, the call, then the object deleted.
+#pragma once
+
+#include "bridge/bridge.h"
+#include "station/station_abi.h"
+#include "station/station_control.h"
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace station_test {
+
+template <typename Fn, typename Getter, typename... Args>
+auto CallStation(Getter getter, Args... args) {
+    VarnixNative* object = VarnixNative_New();
+    const auto entry = reinterpret_cast<Fn>(getter(object));
+    struct Deleter {
+        VarnixNative* object;
+        ~Deleter() { VarnixNative_Delete(object); }
+    } deleter{object};
+    return entry(args...);
+}
+
+inline const char* Initialize(VarnixMetadataBuf& pb) {
+    pb = VarnixMetadataBuf{};
+    return CallStation<VarnixInitializeFn>(VarnixNative_GetInitializeDelegate, &pb, 2, 1);
+}
+inline const char* Info(const std::string& id, int32_t code) {
+    return CallStation<VarnixInformationRequestFn>(VarnixNative_GetInformationRequestDelegate,
+                                                   id.c_str(), code);
+}
+inline void Start() { CallStation<VarnixVoidFn>(VarnixNative_GetStartDelegate); }
+inline void Stop() { CallStation<VarnixVoidFn>(VarnixNative_GetStopDelegate); }
+inline void Close() { CallStation<VarnixVoidFn>(VarnixNative_GetCloseDelegate); }
+inline bool Configure(bool start, bool stop) {
+    return CallStation<VarnixConfigureFn>(VarnixNative_GetConfigureDelegate, true, start, stop,
+                                          false);
+}
+inline bool Poll(VarnixFrameBuf& frame) {
+    return CallStation<VarnixPollDataFn>(VarnixNative_GetPollDataDelegate, &frame);
+}
+
+// Polls every 5 ms until `frames` frames arrived or `limit` passed; returns
+// how many arrived.
+inline size_t PollFor(size_t frames, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    size_t got = 0;
+    VarnixFrameBuf frame{};
+    while (got < frames && std::chrono::steady_clock::now() < end) {
+        if (Poll(frame)) {
+            ++got;
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    return got;
+}
+
+inline VarnixSimCounters Counters() {
+    VarnixSimCounters counters{};
+    VarnixSim_GetCounters(&counters);
+    return counters;
+}
+
+inline std::string LastError() {
+    char text[512];
+    VarnixSim_LastProfileError(text, sizeof text);
+    return text;
+}
+
+// Item ids of an item list, in order.
+inline std::vector<std::string> Items(const char* list) {
+    std::vector<std::string> items;
+    std::string current;
+    for (const char* c = list; c != nullptr && *c != '\0'; ++c) {
+        if (*c == '|') {
+            items.push_back(current);
+            current.clear();
+        } else {
+            current += *c;
+        }
+    }
+    return items;
+}
+
+}  // namespace station_test
