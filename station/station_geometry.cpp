@@ -1,12 +1,11 @@
 #include "station_geometry.h"
 
-#include <cmath>
+#include "catalogue/frame_geometry.h"
 
 namespace varnix::station {
 
 int32_t SamplesPerStream(int32_t frameMultiple, double rate) {
-    // std::round takes halves away from zero, as the plug-in does.
-    return static_cast<int32_t>(std::round(static_cast<double>(frameMultiple) * rate * 0.0135));
+    return ::SamplesPerFrame(frameMultiple, rate);
 }
 
 std::vector<SensorGeometry> GeometryFromTables(const StationTables& tables) {
