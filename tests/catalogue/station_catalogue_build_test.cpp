@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -30,6 +31,20 @@ struct StationControl {
     void (*clearCalls)();
 };
 
+// ctest names the folder; run by hand, the executable's own folder.
+std::string BinFolder() {
+    if (const char* bin = std::getenv("VARNIX_BIN_DIR")) {
+        return bin;
+    }
+    char self[4096];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0) {
+        return ".";
+    }
+    const std::string exe(self, static_cast<size_t>(length));
+    return exe.substr(0, exe.rfind('/'));
+}
+
 template <typename Fn>
 void Bind(void* library, const char* name, Fn& out) {
     out = reinterpret_cast<Fn>(dlsym(library, name));
@@ -39,8 +54,7 @@ void Bind(void* library, const char* name, Fn& out) {
 class StationCatalogueBuild : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char* bin = std::getenv("VARNIX_BIN_DIR");
-        const std::string path = std::string(bin ? bin : ".") + "/libVarnixAPI2.so";
+        const std::string path = BinFolder() + "/libVarnixAPI2.so";
         library_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(library_, nullptr) << "cannot load " << path << ": " << dlerror();
         Bind(library_, "VarnixSim_Reset", station_.reset);
