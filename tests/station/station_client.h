@@ -6,7 +6,11 @@
 #include "station/station_abi.h"
 #include "station/station_control.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
+#include <cstdlib>
+#include <ctime>
 #include <string>
 #include <thread>
 #include <vector>
@@ -84,6 +88,62 @@ inline std::vector<std::string> Items(const char* list) {
         }
     }
     return items;
+}
+
+}  // namespace station_test
+
+namespace station_test {
+
+inline int64_t NowNs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+constexpr int64_t kMs = 1000000;
+
+struct Collected {
+    VarnixSimFrameInfo info{};
+    std::vector<float> values;  // copied from the poll's array right away
+};
+
+// Polls every 2 ms, copying each delivered frame, until `frames` arrived or
+// `limit` passed.
+inline std::vector<Collected> CollectFrames(size_t frames, std::chrono::milliseconds limit) {
+    std::vector<Collected> got;
+    const auto end = std::chrono::steady_clock::now() + limit;
+    VarnixFrameBuf frame{};
+    while (got.size() < frames && std::chrono::steady_clock::now() < end) {
+        if (!Poll(frame)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            continue;
+        }
+        Collected c;
+        const uint64_t index = Counters().framesDelivered - 1;
+        VarnixSim_GetDeliveredFrame(index, &c.info, nullptr, 0);
+        c.values.assign(frame.samples, frame.samples + c.info.valueCount);
+        got.push_back(std::move(c));
+    }
+    return got;
+}
+
+inline bool LoadShipped(const char* name) {
+    const char* dir = std::getenv("VARNIX_SOURCE_DIR");
+    const std::string path = std::string(dir != nullptr ? dir : ".") + "/profiles/" + name;
+    char error[512] = "";
+    const bool good = VarnixSim_LoadProfileFile(path.c_str(), error, sizeof error) == 0;
+    if (!good) {
+        ADD_FAILURE() << error;
+    }
+    return good;
+}
+
+// Initialize, configure with the given trigger inputs, start.
+inline void BeginSession(bool startInput = false, bool stopInput = false) {
+    VarnixMetadataBuf pb{};
+    Initialize(pb);
+    Configure(startInput, stopInput);
+    Start();
 }
 
 }  // namespace station_test
