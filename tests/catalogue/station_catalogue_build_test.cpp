@@ -70,7 +70,8 @@ protected:
     void TearDown() override {
         if (library_ != nullptr) {
             station_.reset();
-            dlclose(library_);
+            // Stays loaded: the bridge holds it too, and the station keeps its
+            // state in the library for the rest of the process.
         }
     }
 
