@@ -13,10 +13,26 @@ uint64_t CallLog::Append(std::string operation, std::string arguments) {
     record.thread = CurrentThreadId();
     record.threadName = CurrentThreadName();
     record.timeNs = MonotonicNowNs();
+    std::shared_ptr<const Observer> observer;
+    uint64_t sequence = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        sequence = record.sequence = records_.size();
+        observer = observer_;
+        if (observer) {
+            records_.push_back(record);
+        } else {
+            records_.push_back(std::move(record));
+        }
+    }
+    if (observer) (*observer)(record);
+    return sequence;
+}
+
+void CallLog::SetObserver(Observer observer) {
+    auto shared = observer ? std::make_shared<const Observer>(std::move(observer)) : nullptr;
     std::lock_guard<std::mutex> lock(mutex_);
-    record.sequence = records_.size();
-    records_.push_back(std::move(record));
-    return records_.back().sequence;
+    observer_ = std::move(shared);
 }
 
 std::vector<CallRecord> CallLog::Snapshot() const {

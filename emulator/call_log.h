@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -31,9 +33,16 @@ public:
     size_t Count(const std::string& operation) const;
     size_t Size() const;
 
+    // Called with every new record, on the calling thread, after the log's
+    // mutex is released; records of concurrent calls may reach it out of
+    // sequence order. Null removes it.
+    using Observer = std::function<void(const CallRecord&)>;
+    void SetObserver(Observer observer);
+
 private:
-    mutable std::mutex      mutex_;
-    std::vector<CallRecord> records_;
+    mutable std::mutex               mutex_;
+    std::vector<CallRecord>          records_;
+    std::shared_ptr<const Observer>  observer_;
 };
 
 }  // namespace varnix::emulator

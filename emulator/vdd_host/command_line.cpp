@@ -1,0 +1,112 @@
+#include "emulator/vdd_host/command_line.h"
+
+#include <CLI/CLI.hpp>
+
+#include <climits>
+#include <iostream>
+#include <unistd.h>
+
+namespace varnix::vddhost {
+
+namespace {
+
+const char* const kFooter = R"(Exit codes:
+  0  the capture ran and every check passed (nothing lost, nothing altered)
+  1  a check failed or samples were lost; the reason is on the last line
+  2  usage error (unknown option, bad value)
+  3  environment error: module not found, not a plug-in, station library
+     missing, station profile broken
+
+The host counts time in nanoseconds (timebase 1000000000 ticks per second),
+so a device's declared period is nanoseconds per sample; its start code is 7.
+Host API version 2 is offered in the handshake. Documentation: docs/vdd-host.md)";
+
+void AddCommonOptions(CLI::App& command, HostOptions& options) {
+    command.add_option("-m,--module", options.modulePath,
+                       "Device plug-in module to load (default: VarnixViconPlugin.vdd beside vdd-host)");
+    command.add_option("-p,--profile", options.profilePath,
+                       "Station profile (JSON) for the simulated station beside the module; "
+                       "sets VARNIX_STATION_PROFILE (default: the station's built-in profile)");
+    command.add_flag("--trace", options.trace, "Print the host log: every call between host and plug-in");
+    command.add_flag("-q,--quiet", options.quiet, "Print only the final verdict line and errors");
+}
+
+}  // namespace
+
+std::string ExecutableDirectory() {
+    char path[PATH_MAX] = {};
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) return ".";
+    std::string full(path, static_cast<size_t>(length));
+    const size_t slash = full.rfind('/');
+    return slash == std::string::npos ? "." : full.substr(0, slash);
+}
+
+ParsedCommandLine ParseCommandLine(int argc, char** argv) {
+    ParsedCommandLine parsed;
+    HostOptions& options = parsed.options;
+    CLI::App app{"vdd-host: a capture host for device plug-ins. It loads a plug-in module beside its "
+                 "station library, drives it through the host lifecycle, checks every sample block it "
+                 "pushes against what the station delivered, and shows the result.",
+                 "vdd-host"};
+    app.footer(kFooter);
+    app.require_subcommand(1);
+
+    CLI::App* describe = app.add_subcommand(
+        "describe", "Print the device definitions the module publishes: devices, outputs with unit "
+                    "codes, components, parameters, signals");
+    AddCommonOptions(*describe, options);
+
+    CLI::App* capture = app.add_subcommand(
+        "capture", "Run capture sessions, check every push, print a summary per device");
+    AddCommonOptions(*capture, options);
+    capture->add_option("-d,--duration", options.durationS, "Seconds to stream in each session (default 2)")
+        ->check(CLI::PositiveNumber);
+    capture->add_option("-n,--sessions", options.sessions, "Sessions to run one after the other (default 1)")
+        ->check(CLI::Range(1, 1000));
+    capture->add_flag("--start-trigger", options.startTrigger,
+                      "Set the StartTrigger parameter: the station waits for a start pulse");
+    capture->add_flag("--stop-trigger", options.stopTrigger,
+                      "Set the StopTrigger parameter: the station stops at a stop pulse");
+    capture->add_flag("--trigger-outputs", options.triggerOutputs, "Set the TriggerOutputs parameter");
+    capture->add_option("--start-pulse-after", options.startPulseAfterS,
+                        "Simulated station: pulse its start input this many seconds into each session")
+        ->check(CLI::NonNegativeNumber);
+    capture->add_option("--stop-pulse-after", options.stopPulseAfterS,
+                        "Simulated station: pulse its stop input this many seconds into each session")
+        ->check(CLI::NonNegativeNumber);
+    capture->add_option("--csv", options.csvPath,
+                        "Write every received sample to FILE: session,device,channel,component,unit,sample,value");
+    capture->add_option("--plot", options.plotPath,
+                        "Draw the received signals to FILE (SVG): one strip per channel component");
+    auto* rehearsals = capture->add_option_group("Rehearsals", "Make the host misbehave and watch the plug-in cope");
+    rehearsals->add_option("--refuse-device", options.refuseDevices,
+                           "Refuse to register the device NAME (repeatable; 'all' refuses every device)");
+    rehearsals->add_option("--fail", options.failOperations,
+                           "Fail every call of host operation OP, e.g. PushSamples, GetParameterValue (repeatable)");
+    rehearsals->add_flag("--fail-all", options.failAll, "Fail every host operation that can fail");
+    rehearsals->add_option("--hold-push", options.holdPushMs, "Hold every push this many milliseconds before returning")
+        ->check(CLI::Range(int64_t{0}, int64_t{600000}));
+    rehearsals->add_option("--hold-device", options.holdDevice, "Hold the pushes of this device only");
+    rehearsals->add_flag("--set-value", options.parameterBySetValue,
+                         "Fill parameter values with SetValue instead of their 8-byte form");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& help) {
+        parsed.exitCode = app.exit(help);
+        return parsed;
+    } catch (const CLI::CallForAllHelp& help) {
+        parsed.exitCode = app.exit(help);
+        return parsed;
+    } catch (const CLI::ParseError& error) {
+        app.exit(error);
+        parsed.exitCode = kExitUsage;
+        return parsed;
+    }
+    parsed.command = describe->parsed() ? Command::kDescribe : Command::kCapture;
+    if (options.modulePath.empty()) options.modulePath = ExecutableDirectory() + "/VarnixViconPlugin.vdd";
+    return parsed;
+}
+
+}  // namespace varnix::vddhost

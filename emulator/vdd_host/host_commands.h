@@ -1,0 +1,15 @@
+// The two things vdd-host does. Each returns the process exit code.
+#pragma once
+
+#include "emulator/vdd_host/host_options.h"
+
+namespace varnix::vddhost {
+
+// [host] Loads the module, asks for its definitions, prints them, shuts down.
+int RunDescribe(const HostOptions& options);
+
+// [host] Loads the module, runs the sessions, checks every push, prints the
+// summary and the verdict.
+int RunCapture(const HostOptions& options);
+
+}  // namespace varnix::vddhost

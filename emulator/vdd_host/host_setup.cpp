@@ -1,0 +1,36 @@
+#include "emulator/vdd_host/host_setup.h"
+
+#include <mutex>
+
+namespace varnix::vddhost {
+
+void ConfigureHost(emulator::TestHost& host, const HostOptions& options, FILE* trace) {
+    auto& settings = host.Settings();
+    settings.timebase = kHostTimebase;
+    settings.startCode = kHostStartCode;
+    settings.fill = options.parameterBySetValue ? emulator::ParameterFill::kSetValue
+                                                : emulator::ParameterFill::kAssignBytes;
+    // vdd-host keeps its own copy of every push; the library's records stay small.
+    settings.keepPushValues = false;
+    settings.logPushes = options.trace;
+
+    auto& faults = host.Faults();
+    for (const std::string& device : options.refuseDevices) {
+        faults.Fail("RegisterDevice", device == "all" ? emulator::FaultSwitches::kEveryDevice : device);
+    }
+    for (const std::string& operation : options.failOperations) faults.Fail(operation);
+    if (options.failAll) faults.Fail(emulator::FaultSwitches::kEveryOperation);
+    if (options.holdPushMs > 0) faults.HoldPushes(options.holdPushMs, options.holdDevice);
+
+    if (options.trace && trace != nullptr) {
+        auto mutex = std::make_shared<std::mutex>();
+        host.Log().SetObserver([trace, mutex](const emulator::CallRecord& record) {
+            std::lock_guard<std::mutex> lock(*mutex);
+            std::fprintf(trace, "[trace %6llu %s/%llu] %s(%s)\n", static_cast<unsigned long long>(record.sequence),
+                         record.threadName.c_str(), static_cast<unsigned long long>(record.thread),
+                         record.operation.c_str(), record.arguments.c_str());
+        });
+    }
+}
+
+}  // namespace varnix::vddhost

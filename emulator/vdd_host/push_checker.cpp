@@ -1,0 +1,193 @@
+#include "emulator/vdd_host/push_checker.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <utility>
+
+namespace varnix::vddhost {
+
+namespace {
+
+// How many deliveries after the expected one are searched when a slice does
+// not match, to tell skipped frames from altered ones.
+constexpr uint64_t kResyncWindow = 16;
+// Frames the simulated station keeps for comparison.
+constexpr uint64_t kStationKeeps = 4096;
+
+}  // namespace
+
+PushChecker::PushChecker(const StationObserver& station, std::vector<DeviceLayout> layouts, bool keepPushes)
+    : station_(station), layouts_(std::move(layouts)), keepPushes_(keepPushes) {
+    for (size_t d = 0; d < layouts_.size(); ++d) queues_.push_back(std::make_unique<Queue>());
+    tallies_.resize(layouts_.size());
+    pendingResets_.assign(layouts_.size(), 0);
+    kept_.resize(layouts_.size());
+}
+
+void PushChecker::Enqueue(const emulator::PushView& view) {
+    if (view.device >= queues_.size()) return;
+    CapturedPush push;
+    push.sessionId = view.sessionId;
+    push.firstSampleIndex = view.firstSampleIndex;
+    push.samplesPerFrame = view.samplesPerFrame;
+    push.valueCount = view.valueCount;
+    if (view.values != nullptr && view.valueCount > 0) push.values.assign(view.values, view.values + view.valueCount);
+    push.timeNs = view.timeNs;
+    push.deliveredAtPush = station_.Counters().framesDelivered;
+    Queue& queue = *queues_[view.device];
+    std::lock_guard<std::mutex> lock(queue.mutex);
+    queue.pushes.push_back(std::move(push));
+}
+
+void PushChecker::NoteIndexReset(size_t device) {
+    if (device < pendingResets_.size()) ++pendingResets_[device];
+}
+
+void PushChecker::Drain() {
+    for (size_t d = 0; d < queues_.size(); ++d) {
+        std::deque<CapturedPush> batch;
+        {
+            std::lock_guard<std::mutex> lock(queues_[d]->mutex);
+            batch.swap(queues_[d]->pushes);
+        }
+        for (CapturedPush& push : batch) Check(d, push);
+    }
+    EvictFrames();
+}
+
+void PushChecker::Problem(size_t device, std::string line) {
+    auto& problems = tallies_[device].problems;
+    if (problems.size() < kProblemsKept) problems.push_back(std::move(line));
+}
+
+void PushChecker::Check(size_t device, CapturedPush& push) {
+    DeviceTally& tally = tallies_[device];
+    if (tally.pushes == 0) tally.firstPushNs = push.timeNs;
+    tally.lastPushNs = push.timeNs;
+    ++tally.pushes;
+    tally.samples += static_cast<uint64_t>(std::max(push.samplesPerFrame, 0));
+    tally.samplesPerFrame = push.samplesPerFrame;
+    auto span = tally.sessionSpans.emplace(push.sessionId, std::make_pair(push.timeNs, push.timeNs));
+    span.first->second.second = push.timeNs;
+    ++tally.sessionPushes[push.sessionId];
+    CheckIndex(device, push);
+    if (station_.Simulated()) CheckValues(device, push);
+    if (keepPushes_) kept_[device].push_back(std::move(push));
+}
+
+void PushChecker::CheckIndex(size_t device, const CapturedPush& push) {
+    DeviceTally& tally = tallies_[device];
+    const bool continues = tally.pushes == 1 || push.firstSampleIndex == tally.nextIndex;
+    if (!continues) {
+        if (push.firstSampleIndex == 0 && pendingResets_[device] > 0) {
+            --pendingResets_[device];
+        } else {
+            ++tally.indexBreaks;
+            Problem(device, "push #" + std::to_string(tally.pushes - 1) + " starts at sample " +
+                                std::to_string(push.firstSampleIndex) + ", expected " +
+                                std::to_string(tally.nextIndex));
+        }
+    } else if (push.firstSampleIndex == 0 && pendingResets_[device] > 0) {
+        --pendingResets_[device];
+    }
+    tally.nextIndex = push.firstSampleIndex + push.samplesPerFrame;
+}
+
+const PushChecker::Frame* PushChecker::FetchFrame(uint64_t delivery) {
+    auto found = frames_.find(delivery);
+    if (found != frames_.end()) return &found->second;
+    Frame frame;
+    if (!station_.DeliveredFrame(delivery, frame.info, frame.values)) return nullptr;
+    return &frames_.emplace(delivery, std::move(frame)).first->second;
+}
+
+bool PushChecker::SliceMatches(size_t device, const CapturedPush& push, uint64_t delivery) {
+    const Frame* frame = FetchFrame(delivery);
+    const DeviceLayout& layout = layouts_[device];
+    if (frame == nullptr || !layout.frameOffset) return false;
+    const size_t offset = *layout.frameOffset;
+    const size_t count = push.values.size();
+    if (static_cast<size_t>(push.valueCount) != count || offset + count > frame->values.size()) return false;
+    // Values are opaque 4-byte quantities: compare the bytes, so NaNs and
+    // negative zeros count as delivered.
+    return count == 0 || std::memcmp(frame->values.data() + offset, push.values.data(), count * sizeof(float)) == 0;
+}
+
+bool PushChecker::Align(size_t device, const CapturedPush& push) {
+    DeviceTally& tally = tallies_[device];
+    // The push's frame was delivered before the push began; search back
+    // from there, newest first.
+    const uint64_t newest = push.deliveredAtPush;
+    const uint64_t oldest = newest > kStationKeeps ? newest - kStationKeeps : 0;
+    for (uint64_t delivery = newest; delivery-- > oldest;) {
+        if (SliceMatches(device, push, delivery)) {
+            tally.firstDelivery = delivery;
+            tally.nextDelivery = delivery;
+            return true;
+        }
+    }
+    tally.alignmentFailed = true;
+    ++tally.valueMismatches;
+    Problem(device, "the first push matches no frame the station delivered (searched deliveries " +
+                        std::to_string(oldest) + " to " + std::to_string(newest == 0 ? 0 : newest - 1) + ")");
+    return false;
+}
+
+void PushChecker::CheckValues(size_t device, const CapturedPush& push) {
+    DeviceTally& tally = tallies_[device];
+    if (tally.alignmentFailed || !layouts_[device].frameOffset) return;
+    if (!tally.firstDelivery && !Align(device, push)) return;
+    const uint64_t expected = tally.nextDelivery;
+    if (FetchFrame(expected) == nullptr && expected < push.deliveredAtPush) {
+        ++tally.framesNotKept;
+        tally.nextDelivery = expected + 1;
+        return;
+    }
+    uint64_t matched = expected;
+    bool found = SliceMatches(device, push, expected);
+    for (uint64_t later = expected + 1; !found && later <= expected + kResyncWindow; ++later) {
+        if (SliceMatches(device, push, later)) {
+            found = true;
+            matched = later;
+        }
+    }
+    if (!found) {
+        ++tally.valueMismatches;
+        Problem(device, "push #" + std::to_string(tally.pushes - 1) + " (first sample " +
+                            std::to_string(push.firstSampleIndex) + ") differs from its slice of delivery " +
+                            std::to_string(expected));
+        tally.nextDelivery = expected + 1;
+        return;
+    }
+    if (matched != expected) {
+        tally.skippedFrames += matched - expected;
+        Problem(device, "push #" + std::to_string(tally.pushes - 1) + " holds delivery " + std::to_string(matched) +
+                            "; deliveries " + std::to_string(expected) + " to " + std::to_string(matched - 1) +
+                            " never reached the device");
+    }
+    tally.nextDelivery = matched + 1;
+    tally.latenciesNs.push_back(push.timeNs - FetchFrame(matched)->info.readyTimeNs);
+}
+
+void PushChecker::EvictFrames() {
+    uint64_t needed = UINT64_MAX;
+    for (const DeviceTally& tally : tallies_) {
+        if (tally.firstDelivery && !tally.alignmentFailed) needed = std::min(needed, tally.nextDelivery);
+    }
+    if (needed == UINT64_MAX) {
+        frames_.clear();
+        return;
+    }
+    frames_.erase(frames_.begin(), frames_.lower_bound(needed));
+}
+
+int64_t Percentile(std::vector<int64_t> values, double percent) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const double rank = std::ceil(percent / 100.0 * static_cast<double>(values.size()));
+    const size_t index = rank < 1.0 ? 0 : std::min(values.size() - 1, static_cast<size_t>(rank) - 1);
+    return values[index];
+}
+
+}  // namespace varnix::vddhost

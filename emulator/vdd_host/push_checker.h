@@ -1,0 +1,116 @@
+// Checks every push against the device's own history and against what the
+// station delivered: first-sample index continuity, the values themselves
+// (a reordered, shifted or altered slice fails, not only a gap), skipped
+// frames, and latency from the frame's ready time to the push.
+//
+// The plug-in hands every delivered frame to every device in order, so once
+// a device's first push is matched to a delivery, its j-th push must hold
+// the slice of the delivery j places later.
+#pragma once
+
+#include "emulator/push_record.h"
+#include "emulator/vdd_host/device_layout.h"
+#include "emulator/vdd_host/station_observer.h"
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace varnix::vddhost {
+
+// One push as vdd-host keeps it.
+struct CapturedPush {
+    int32_t            sessionId = 0;
+    int64_t            firstSampleIndex = 0;
+    int32_t            samplesPerFrame = 0;
+    int32_t            valueCount = 0;
+    std::vector<float> values;
+    int64_t            timeNs = 0;
+    uint64_t           deliveredAtPush = 0;  // station's delivered count when the push began
+};
+
+struct DeviceTally {
+    uint64_t pushes = 0;
+    uint64_t samples = 0;           // samples per stream received
+    int32_t  samplesPerFrame = 0;   // of the last push
+    int64_t  firstPushNs = 0;
+    int64_t  lastPushNs = 0;
+    int64_t  nextIndex = 0;         // first-sample index the next push should carry
+    uint64_t indexBreaks = 0;       // first-sample index not continuing
+    uint64_t skippedFrames = 0;     // deliveries the device never got
+    uint64_t valueMismatches = 0;   // slice differs from the delivered frame
+    uint64_t framesNotKept = 0;     // the station no longer kept the frame to compare
+    std::optional<uint64_t> firstDelivery;
+    uint64_t nextDelivery = 0;
+    bool     alignmentFailed = false;
+    std::vector<int64_t> latenciesNs;
+    std::map<int32_t, std::pair<int64_t, int64_t>> sessionSpans;  // session -> first, last push time
+    std::map<int32_t, uint64_t> sessionPushes;
+    std::vector<std::string> problems;  // the first few, one line each
+};
+
+// Enqueue runs on the plug-in's hand-off threads [handoff]; everything else
+// on the host's main thread [host]. The queue mutex is held only to move
+// pushes in or out, never while the station is asked.
+class PushChecker {
+public:
+    static constexpr size_t kProblemsKept = 5;
+
+    PushChecker(const StationObserver& station, std::vector<DeviceLayout> layouts, bool keepPushes);
+
+    // [handoff] Copies the lent push; asks the station for its delivered
+    // count (a short lock inside the station). Allocates.
+    void Enqueue(const emulator::PushView& push);
+
+    // [host] The host reset the device's sample numbering (SessionOpened,
+    // SoftwareStartTrigger): its next index may restart at 0.
+    void NoteIndexReset(size_t device);
+
+    // [host] Checks everything queued so far.
+    void Drain();
+
+    const std::vector<DeviceLayout>& Layouts() const { return layouts_; }
+    const DeviceTally& Tally(size_t device) const { return tallies_.at(device); }
+    size_t DeviceCount() const { return layouts_.size(); }
+    bool ValuesChecked() const { return station_.Simulated(); }
+    // Pushes kept for the CSV and the plot (empty unless keepPushes).
+    const std::vector<CapturedPush>& Kept(size_t device) const { return kept_.at(device); }
+
+private:
+    struct Queue {
+        std::mutex               mutex;
+        std::deque<CapturedPush> pushes;
+    };
+    struct Frame {
+        VarnixSimFrameInfo info{};
+        std::vector<float> values;
+    };
+
+    void Check(size_t device, CapturedPush& push);
+    void CheckIndex(size_t device, const CapturedPush& push);
+    void CheckValues(size_t device, const CapturedPush& push);
+    bool Align(size_t device, const CapturedPush& push);
+    bool SliceMatches(size_t device, const CapturedPush& push, uint64_t delivery);
+    const Frame* FetchFrame(uint64_t delivery);
+    void EvictFrames();
+    void Problem(size_t device, std::string line);
+
+    const StationObserver&              station_;
+    std::vector<DeviceLayout>           layouts_;
+    const bool                          keepPushes_;
+    std::vector<std::unique_ptr<Queue>> queues_;
+    std::vector<DeviceTally>            tallies_;
+    std::vector<uint64_t>               pendingResets_;  // [host] only
+    std::vector<std::vector<CapturedPush>> kept_;
+    std::map<uint64_t, Frame>           frames_;  // delivery index -> frame, [host] only
+};
+
+// Percentile (0..100) of `values` in nanoseconds, nearest rank; 0 when empty.
+int64_t Percentile(std::vector<int64_t> values, double percent);
+
+}  // namespace varnix::vddhost
