@@ -5,6 +5,12 @@
 // Plain data. The process-wide catalogue lives in the plug-in state, guarded
 // by its catalogue mutex ([host] builds and reads it; [acquisition] reads only
 // its length, through an atomic copy).
+//
+// The rest of the folder:
+//   catalogue_build.h          the two build phases, pure (station answers in, catalogue out)
+//   station_catalogue_build.h  BuildSensorCatalogue: the same through the bridge
+//   unit_mapping.h             HostUnitFromText: unit text to host unit code
+//   frame_geometry.h           samples, values and offset of each sensor in a frame
 #pragma once
 
 #include <cstdint>
