@@ -72,12 +72,12 @@ struct CatalogueBuildResult {
                                                  // the rate array needs this many entries
 };
 
-// Phase 1. `itemListText` null is a failure (the station gave no item list).
+// [host] Phase 1. `itemListText` null is a failure (the station gave no item list).
 // Asks `answers` in the exact order above and stops at the first null answer.
 // Allocates; may throw std::bad_alloc; takes no lock.
 CatalogueBuildResult QueryItems(const char* itemListText, StationAnswerSource& answers);
 
-// Phase 2. `sampleRates` must have result.positionCount entries; entry
+// [host] Phase 2. `sampleRates` must have result.positionCount entries; entry
 // `position` gives the rate of a sensor whose first item sits there. Reads
 // the rates only for items present, so it may be null when there are none;
 // a failed result, or a null `sampleRates` with items, gives an empty

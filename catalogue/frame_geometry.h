@@ -7,6 +7,7 @@
 //   values per frame     = S x streamCount (32-bit, wrapping)
 //   frame offset         = sum of the values per frame of the sensors before it
 // Every function is pure: no state, no lock, defined for every input.
+// [host] in the plug-in (device instantiation); any thread elsewhere.
 #pragma once
 
 #include "catalogue/sensor_catalogue.h"
