@@ -83,7 +83,10 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
     rehearsals->add_option("--refuse-device", options.refuseDevices,
                            "Refuse to register the device NAME (repeatable; 'all' refuses every device)");
     rehearsals->add_option("--fail", options.failOperations,
-                           "Fail every call of host operation OP, e.g. PushSamples, GetParameterValue (repeatable)");
+                           "Fail every call of host operation OP, e.g. PushSamples, GetParameterValue (repeatable)")
+        ->check(CLI::IsMember({"DefineDevice", "AddBoolParameter", "AddSignal", "AddOutput", "AddComponent", "Commit",
+                               "RegisterDevice", "GetParameterValue", "FillEntries", "PushSamples", "SetPeriod",
+                               "DeclareSignal", "SetValueCount"}));
     rehearsals->add_flag("--fail-all", options.failAll, "Fail every host operation that can fail");
     rehearsals->add_option("--hold-push", options.holdPushMs, "Hold every push this many milliseconds before returning")
         ->check(CLI::Range(int64_t{0}, int64_t{600000}));

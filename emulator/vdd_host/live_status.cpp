@@ -28,13 +28,15 @@ void LiveStatus::Update(double elapsedS, int session, const PushChecker& checker
         if (!tally.latenciesNs.empty()) latest = std::max(latest, tally.latenciesNs.back());
     }
     lastPrintS_ = elapsedS;
+    char latency[32] = "-";
+    if (simulated) std::snprintf(latency, sizeof latency, "%.1f ms", static_cast<double>(latest) * 1e-6);
     char line[256];
     std::snprintf(line, sizeof line,
                   "session %d  %6.1f s  frames %llu  pushes %llu  %.0f-%.0f samples/s per device  drops %llu  gaps %llu  latency %s",
                   session, elapsedS, static_cast<unsigned long long>(counters.framesDelivered),
                   static_cast<unsigned long long>(pushes), lowRate, highRate,
                   static_cast<unsigned long long>(counters.framesDropped), static_cast<unsigned long long>(gaps),
-                  simulated ? (std::to_string(static_cast<double>(latest) * 1e-6).substr(0, 5) + " ms").c_str() : "-");
+                  latency);
     if (terminal_) {
         std::fprintf(out_, "\r%-150s", line);
         open_ = true;

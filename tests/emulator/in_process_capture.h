@@ -1,0 +1,67 @@
+// A short capture run inside the test's own process, through the same pieces
+// vdd-host uses, so a test can see both what the plug-in pushed (the test
+// host's records) and what vdd-host made of it. One per process: the module
+// and the station keep process-wide state.
+#pragma once
+
+#include "emulator/test_host.h"
+#include "emulator/vdd_host/device_layout.h"
+#include "emulator/vdd_host/plugin_environment.h"
+#include "emulator/vdd_host/push_checker.h"
+#include "tests/emulator/run_process.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+
+namespace varnix::emulator::testing {
+
+// Hands a push to the checker, possibly doctored; runs on hand-off threads.
+using PushFilter = std::function<void(vddhost::PushChecker&, const PushView&)>;
+
+struct InProcessCapture {
+    vddhost::PluginEnvironment                  environment;
+    TestHost                                    host;
+    std::unique_ptr<vddhost::PushChecker>       checker;
+
+    // Loads, publishes, instantiates, streams one session for `seconds`,
+    // shuts down and checks what is left.
+    void Run(double seconds, PushFilter filter = nullptr) {
+        vddhost::HostOptions options;
+        options.modulePath = BinDir() + "/VarnixViconPlugin.vdd";
+        ASSERT_EQ(vddhost::LoadEnvironment(options, environment), "");
+        host.Handshake(environment.module, 2);
+        host.Initialise(environment.module);
+        host.ProvideDefinitions(environment.module);
+        host.Instantiate(environment.module);
+        std::vector<std::string> names;
+        for (size_t d = 0; d < host.DeviceCount(); ++d) names.push_back(host.Context(d).Name());
+        checker = std::make_unique<vddhost::PushChecker>(
+            environment.station, vddhost::LayOut(host.Definitions(), names, environment.station), true);
+        vddhost::PushChecker& target = *checker;
+        host.Faults().SetPushHook([&target, filter](const PushView& push) {
+            if (filter) {
+                filter(target, push);
+            } else {
+                target.Enqueue(push);
+            }
+            return true;
+        });
+        for (size_t d = 0; d < host.DeviceCount(); ++d) host.AttachContext(d);
+        for (size_t d = 0; d < host.DeviceCount(); ++d) host.DeclareSession(d, 1);
+        for (size_t d = 0; d < host.DeviceCount(); ++d) {
+            checker->NoteIndexReset(d);
+            host.SessionOpened(d);
+        }
+        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+        for (size_t d = 0; d < host.DeviceCount(); ++d) host.SessionClosed(d);
+        host.Shutdown(environment.module);
+        checker->Drain();
+        host.Faults().SetPushHook(nullptr);
+    }
+};
+
+}  // namespace varnix::emulator::testing
