@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cstdio>
 #include <iostream>
+#include <map>
+#include <set>
 #include <thread>
 
 namespace varnix::vddhost {
@@ -152,6 +154,17 @@ int RunCapture(const HostOptions& options) {
     facts.errorsUnreleased = host.Errors().Unreleased();
     facts.definitions = definitions.size();
     for (const auto& registration : host.Registrations()) facts.refusedDevices += registration.accepted ? 0 : 1;
+    std::map<std::string, std::set<uint64_t>> callThreadIds;
+    for (const emulator::CallRecord& call : host.Log().Snapshot()) {
+        // The host's own records of its calls into the plug-in are not the plug-in's calls.
+        if (call.operation == "PushSamples" || call.operation.rfind("export:", 0) == 0 ||
+            call.operation.rfind("IDevice::", 0) == 0) {
+            continue;
+        }
+        ++facts.callThreads[call.threadName].first;
+        callThreadIds[call.threadName].insert(call.thread);
+    }
+    for (auto& [name, use] : facts.callThreads) use.second = callThreadIds[name].size();
 
     std::vector<std::string> failures = Summarise(checker, facts, options.quiet, std::cout);
     WriteOutputs(options, checker, facts.ratesHz, captureStartNs, failures);

@@ -1,5 +1,6 @@
 #include "emulator/vdd_host/capture_summary.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -40,7 +41,9 @@ TimeExpectation ExpectFromTime(const DeviceTally& tally, double rateHz) {
 
 std::vector<std::string> Summarise(const PushChecker& checker, const CaptureFacts& facts, bool quiet,
                                    std::ostream& out) {
+    // Causes first (contract breaches, station overflow), then what each device saw.
     std::vector<std::string> failures;
+    std::vector<std::string> deviceFailures;
     const bool values = checker.ValuesChecked();
     if (!quiet) {
         out << "\n" << Cell("device", 14) << Cell("pushes", 8) << Cell("samples", 9) << Cell("expected", 10)
@@ -60,29 +63,29 @@ std::vector<std::string> Summarise(const PushChecker& checker, const CaptureFact
             delivered = std::to_string(expected);
             lost = std::to_string(missing);
             if (missing > 0) {
-                failures.push_back("device " + name + " lost " + std::to_string(missing) + " of the " +
+                deviceFailures.push_back("device " + name + " lost " + std::to_string(missing) + " of the " +
                                    std::to_string(expected) + " frames the station delivered after its first push");
             } else if (missing < 0) {
-                failures.push_back("device " + name + " got " + std::to_string(-missing) +
+                deviceFailures.push_back("device " + name + " got " + std::to_string(-missing) +
                                    " more pushes than the station delivered frames");
             }
         }
-        if (tally.pushes == 0) failures.push_back("device " + name + " received no push");
+        if (tally.pushes == 0) deviceFailures.push_back("device " + name + " received no push");
         if (tally.pushes > 0 && rate > 0 && std::fabs(static_cast<double>(tally.samples) - time.expected) > time.tolerance) {
             char line[256];
             std::snprintf(line, sizeof line, "device %s received %llu samples per stream, expected %.0f +- %.0f from elapsed time x %.3f Hz",
                           name.c_str(), static_cast<unsigned long long>(tally.samples), time.expected, time.tolerance, rate);
-            failures.push_back(line);
+            deviceFailures.push_back(line);
         }
         if (tally.indexBreaks > 0) {
-            failures.push_back("device " + name + ": " + std::to_string(tally.indexBreaks) +
+            deviceFailures.push_back("device " + name + ": " + std::to_string(tally.indexBreaks) +
                                " first-sample index breaks (" + tally.problems.front() + ")");
         }
         if (tally.skippedFrames > 0) {
-            failures.push_back("device " + name + ": " + std::to_string(tally.skippedFrames) + " delivered frames never pushed");
+            deviceFailures.push_back("device " + name + ": " + std::to_string(tally.skippedFrames) + " delivered frames never pushed");
         }
         if (tally.valueMismatches > 0) {
-            failures.push_back("device " + name + ": " + std::to_string(tally.valueMismatches) +
+            deviceFailures.push_back("device " + name + ": " + std::to_string(tally.valueMismatches) +
                                " pushes differ from what the station delivered (" +
                                (tally.problems.empty() ? std::string("?") : tally.problems.front()) + ")");
         }
@@ -121,12 +124,21 @@ std::vector<std::string> Summarise(const PushChecker& checker, const CaptureFact
         failures.push_back(std::to_string(facts.errorsUnreleased) + " of " + std::to_string(facts.errorsIssued) +
                            " host error results were never released");
     }
+    failures.insert(failures.end(), deviceFailures.begin(), deviceFailures.end());
     if (!quiet) {
         out << "\nstation: " << (values ? "simulated" : "no simulation exports: values and latency not checked")
             << ", frames delivered " << facts.counters.framesDelivered << ", dropped " << facts.counters.framesDropped
             << ", deepest queue " << facts.counters.deepestQueue << "\n";
         out << "host errors handed out " << facts.errorsIssued << ", unreleased " << facts.errorsUnreleased
             << "; contract violations " << facts.violationCount << "\n";
+        out << "calls into the host by thread:";
+        for (const auto& [name, use] : facts.callThreads) {
+            out << "  " << name << " " << use.first << " calls on " << use.second << (use.second == 1 ? " thread" : " threads") << ";";
+        }
+        for (const auto& [name, use] : checker.PushThreads()) {
+            out << "  " << name << " " << use.calls << " pushes on " << use.threads << (use.threads == 1 ? " thread" : " threads") << ";";
+        }
+        out << "\n";
         for (const emulator::Violation& violation : facts.violations) out << "  violation " << emulator::Describe(violation) << "\n";
         for (size_t d = 0; d < checker.DeviceCount(); ++d) {
             for (const std::string& problem : checker.Tally(d).problems) {

@@ -7,6 +7,7 @@
 #include "emulator/vdd_host/push_checker.h"
 #include "station/station_control.h"
 
+#include <map>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -25,6 +26,8 @@ struct CaptureFacts {
     size_t                             errorsUnreleased = 0;
     size_t                             definitions = 0;
     size_t                             refusedDevices = 0;
+    // Calls the plug-in made into the host other than pushes, per thread name.
+    std::map<std::string, std::pair<uint64_t, size_t>> callThreads;  // name -> calls, distinct threads
 };
 
 // Expected samples per stream from the elapsed time of each session and the

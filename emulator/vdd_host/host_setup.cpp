@@ -8,6 +8,8 @@ void ConfigureHost(emulator::TestHost& host, const HostOptions& options, FILE* t
     auto& settings = host.Settings();
     settings.timebase = kHostTimebase;
     settings.startCode = kHostStartCode;
+    // One entry: devices then read StartTrigger while they declare a session.
+    settings.entryCount = 1;
     settings.fill = options.parameterBySetValue ? emulator::ParameterFill::kSetValue
                                                 : emulator::ParameterFill::kAssignBytes;
     // vdd-host keeps its own copy of every push; the library's records stay small.

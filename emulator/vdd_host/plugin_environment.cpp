@@ -80,7 +80,9 @@ std::string LoadEnvironment(const HostOptions& options, PluginEnvironment& envir
     }
     const std::string profileError = environment.station.ProfileError();
     if (!profileError.empty()) {
-        return "station profile broken: " + profileError + ": fix the file or leave out --profile";
+        const bool named = profileError.rfind("station profile", 0) == 0;
+        return (named ? profileError : "station profile broken: " + profileError) +
+               ": fix the file or leave out --profile";
     }
     return LoadModule(modulePath, environment.module);
 }

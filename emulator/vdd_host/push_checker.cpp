@@ -1,5 +1,7 @@
 #include "emulator/vdd_host/push_checker.h"
 
+#include "emulator/thread_identity.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -35,9 +37,29 @@ void PushChecker::Enqueue(const emulator::PushView& view) {
     if (view.values != nullptr && view.valueCount > 0) push.values.assign(view.values, view.values + view.valueCount);
     push.timeNs = view.timeNs;
     push.deliveredAtPush = station_.Counters().framesDelivered;
+    std::string threadName = emulator::CurrentThreadName();
+    const uint64_t thread = emulator::CurrentThreadId();
     Queue& queue = *queues_[view.device];
     std::lock_guard<std::mutex> lock(queue.mutex);
     queue.pushes.push_back(std::move(push));
+    ++queue.threads[threadName][thread];
+}
+
+std::map<std::string, PushChecker::ThreadUse> PushChecker::PushThreads() const {
+    std::map<std::string, std::map<uint64_t, uint64_t>> merged;
+    for (const auto& queue : queues_) {
+        std::lock_guard<std::mutex> lock(queue->mutex);
+        for (const auto& [name, threads] : queue->threads) {
+            for (const auto& [thread, calls] : threads) merged[name][thread] += calls;
+        }
+    }
+    std::map<std::string, ThreadUse> uses;
+    for (const auto& [name, threads] : merged) {
+        ThreadUse& use = uses[name];
+        use.threads = threads.size();
+        for (const auto& entry : threads) use.calls += entry.second;
+    }
+    return uses;
 }
 
 void PushChecker::NoteIndexReset(size_t device) {

@@ -78,6 +78,13 @@ public:
     const DeviceTally& Tally(size_t device) const { return tallies_.at(device); }
     size_t DeviceCount() const { return layouts_.size(); }
     bool ValuesChecked() const { return station_.Simulated(); }
+    // [host] Pushes per pushing thread's name, and how many distinct threads
+    // carried that name.
+    struct ThreadUse {
+        uint64_t calls = 0;
+        size_t   threads = 0;
+    };
+    std::map<std::string, ThreadUse> PushThreads() const;
     // Pushes kept for the CSV and the plot (empty unless keepPushes).
     const std::vector<CapturedPush>& Kept(size_t device) const { return kept_.at(device); }
 
@@ -85,6 +92,7 @@ private:
     struct Queue {
         std::mutex               mutex;
         std::deque<CapturedPush> pushes;
+        std::map<std::string, std::map<uint64_t, uint64_t>> threads;  // name -> thread id -> pushes
     };
     struct Frame {
         VarnixSimFrameInfo info{};
