@@ -10,7 +10,13 @@ namespace varnix::vddhost {
 
 namespace {
 
-const char* const kFooter = R"(Exit codes:
+const char* const kFooter = R"(Examples:
+  vdd-host describe
+  vdd-host capture --duration 5 --csv samples.csv --plot signals.svg
+  vdd-host capture --profile profiles/sensors16.json --sessions 3
+  vdd-host capture --hold-push 50      watch the plug-in cope with a slow host
+
+Exit codes:
   0  the capture ran and every check passed (nothing lost, nothing altered)
   1  a check failed or samples were lost; the reason is on the last line
   2  usage error (unknown option, bad value)
@@ -23,10 +29,12 @@ Host API version 2 is offered in the handshake. Documentation: docs/vdd-host.md)
 
 void AddCommonOptions(CLI::App& command, HostOptions& options) {
     command.add_option("-m,--module", options.modulePath,
-                       "Device plug-in module to load (default: VarnixViconPlugin.vdd beside vdd-host)");
+                       "Device plug-in module to load (default: VarnixViconPlugin.vdd beside vdd-host)")
+        ->type_name("PATH");
     command.add_option("-p,--profile", options.profilePath,
                        "Station profile (JSON) for the simulated station beside the module; "
-                       "sets VARNIX_STATION_PROFILE (default: the station's built-in profile)");
+                       "sets VARNIX_STATION_PROFILE (default: the station's built-in profile)")
+        ->type_name("FILE");
     command.add_flag("--trace", options.trace, "Print the host log: every call between host and plug-in");
     command.add_flag("-q,--quiet", options.quiet, "Print only the final verdict line and errors");
 }
@@ -61,9 +69,9 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
         "capture", "Run capture sessions, check every push, print a summary per device");
     AddCommonOptions(*capture, options);
     capture->add_option("-d,--duration", options.durationS, "Seconds to stream in each session (default 2)")
-        ->check(CLI::PositiveNumber);
+        ->type_name("SECONDS")->check(CLI::PositiveNumber);
     capture->add_option("-n,--sessions", options.sessions, "Sessions to run one after the other (default 1)")
-        ->check(CLI::Range(1, 1000));
+        ->type_name("N")->check(CLI::Range(1, 1000));
     capture->add_flag("--start-trigger", options.startTrigger,
                       "Set the StartTrigger parameter: the station waits for a start pulse");
     capture->add_flag("--stop-trigger", options.stopTrigger,
@@ -71,26 +79,29 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
     capture->add_flag("--trigger-outputs", options.triggerOutputs, "Set the TriggerOutputs parameter");
     capture->add_option("--start-pulse-after", options.startPulseAfterS,
                         "Simulated station: pulse its start input this many seconds into each session")
-        ->check(CLI::NonNegativeNumber);
+        ->type_name("SECONDS")->check(CLI::NonNegativeNumber);
     capture->add_option("--stop-pulse-after", options.stopPulseAfterS,
                         "Simulated station: pulse its stop input this many seconds into each session")
-        ->check(CLI::NonNegativeNumber);
+        ->type_name("SECONDS")->check(CLI::NonNegativeNumber);
     capture->add_option("--csv", options.csvPath,
-                        "Write every received sample to FILE: session,device,channel,component,unit,sample,value");
+                        "Write every received sample to FILE: session,device,channel,component,unit,sample,value")
+        ->type_name("FILE");
     capture->add_option("--plot", options.plotPath,
-                        "Draw the received signals to FILE (SVG): one strip per channel component");
+                        "Draw the received signals to FILE (SVG): one strip per channel component")
+        ->type_name("FILE");
     auto* rehearsals = capture->add_option_group("Rehearsals", "Make the host misbehave and watch the plug-in cope");
     rehearsals->add_option("--refuse-device", options.refuseDevices,
-                           "Refuse to register the device NAME (repeatable; 'all' refuses every device)");
+                           "Refuse to register the device NAME (repeatable; 'all' refuses every device)")
+        ->type_name("NAME");
     rehearsals->add_option("--fail", options.failOperations,
                            "Fail every call of host operation OP, e.g. PushSamples, GetParameterValue (repeatable)")
-        ->check(CLI::IsMember({"DefineDevice", "AddBoolParameter", "AddSignal", "AddOutput", "AddComponent", "Commit",
+        ->type_name("OP")->check(CLI::IsMember({"DefineDevice", "AddBoolParameter", "AddSignal", "AddOutput", "AddComponent", "Commit",
                                "RegisterDevice", "GetParameterValue", "FillEntries", "PushSamples", "SetPeriod",
                                "DeclareSignal", "SetValueCount"}));
     rehearsals->add_flag("--fail-all", options.failAll, "Fail every host operation that can fail");
     rehearsals->add_option("--hold-push", options.holdPushMs, "Hold every push this many milliseconds before returning")
-        ->check(CLI::Range(int64_t{0}, int64_t{600000}));
-    rehearsals->add_option("--hold-device", options.holdDevice, "Hold the pushes of this device only");
+        ->type_name("MS")->check(CLI::Range(int64_t{0}, int64_t{600000}));
+    rehearsals->add_option("--hold-device", options.holdDevice, "Hold the pushes of this device only (with --hold-push)")->type_name("NAME");
     rehearsals->add_flag("--set-value", options.parameterBySetValue,
                          "Fill parameter values with SetValue instead of their 8-byte form");
 
