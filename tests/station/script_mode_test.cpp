@@ -127,3 +127,54 @@ TEST_F(ScriptModeTest, ResetReturnsToTheDefaultSimulation) {
     EXPECT_EQ(Counters().objectsCreated, 1u);
     EXPECT_EQ(VarnixSim_CallCount(), 1u);
 }
+
+TEST_F(ScriptModeTest, GeometryGroupsScriptedItemsAsThePluginDoes) {
+    // Items of s7, s9, s7: two sensors, s7 first with both of its items; the
+    // rate is the one at a sensor's first item.
+    VarnixSim_ScriptItemList("A+1|C+1|A+2|");
+    VarnixSim_ScriptFrameMultiple(2);
+    const double rates[] = {1000.0, 2000.0, 5.0};
+    VarnixSim_ScriptRates(rates, 3);
+    VarnixSim_ScriptAnswer("A+1", 3, "s7");
+    VarnixSim_ScriptAnswer("A+2", 3, "s7");
+    VarnixSim_ScriptAnswer("C+1", 3, "s9");
+    ASSERT_EQ(VarnixSim_SensorCount(), 2u);
+    EXPECT_EQ(VarnixSim_StreamCount(0), 2);
+    EXPECT_EQ(VarnixSim_SamplesPerFrame(0), 27);  // 2 x 1000 x 0.0135
+    EXPECT_EQ(VarnixSim_StreamCount(1), 1);
+    EXPECT_EQ(VarnixSim_SamplesPerFrame(1), 54);
+    EXPECT_EQ(VarnixSim_FrameMultiple(), 2);
+    EXPECT_EQ(VarnixSim_SamplesPerFrame(2), 0);  // no such sensor
+}
+
+TEST_F(ScriptModeTest, RingsKeepTheNewestAndForgetTheOldest) {
+    const size_t kFrames = 4096 + 10;
+    for (size_t k = 0; k < kFrames; ++k) {
+        const float value = static_cast<float>(k);
+        VarnixSim_ScriptFrame(&value, 1);
+    }
+    VarnixSim_LogPolls(1);
+    VarnixFrameBuf frame{};
+    for (size_t k = 0; k < kFrames; ++k) {
+        ASSERT_TRUE(Poll(frame));
+    }
+    VarnixSimFrameInfo info{};
+    float value = -1.0f;
+    EXPECT_EQ(VarnixSim_GetDeliveredFrame(9, &info, &value, 1), 0);
+    ASSERT_EQ(VarnixSim_GetDeliveredFrame(10, &info, &value, 1), 1);
+    EXPECT_EQ(value, 10.0f);
+    ASSERT_EQ(VarnixSim_GetDeliveredFrame(kFrames - 1, &info, &value, 1), 1);
+    EXPECT_EQ(info.deliveryIndex, kFrames - 1);
+    EXPECT_EQ(value, static_cast<float>(kFrames - 1));
+
+    // The call log wraps at 65536, oldest first, sequences running on.
+    for (size_t k = 0; k < 65536 - kFrames + 5; ++k) {
+        Poll(frame);
+    }
+    ASSERT_EQ(VarnixSim_CallCount(), 65536u);
+    VarnixSimCall call{};
+    ASSERT_EQ(VarnixSim_GetCall(0, &call), 1);
+    EXPECT_EQ(call.sequence, 5u);
+    ASSERT_EQ(VarnixSim_GetCall(65535, &call), 1);
+    EXPECT_EQ(call.sequence, 65540u);
+}

@@ -174,6 +174,15 @@ TEST_F(FaultTest, CallsFromManyThreadsAtOnceAreSafe) {
         Counters();
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    // A last plain session, so the poller surely sees frames while the host
+    // thread keeps asking.
+    Stop();
+    Configure(false, false);
+    Start();
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (Counters().framesDelivered == 0 && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     running = false;
     acquisition.join();
     host.join();
