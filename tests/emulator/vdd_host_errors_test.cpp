@@ -59,9 +59,9 @@ TEST(VddHostErrors, EnvironmentErrorsExitThreeWithOneLineSayingWhatToDo) {
     std::ofstream(broken) << R"({"name": "broken", "sensors": [{"name": "S", "rate": -1, "channels": []}]})";
     const ProcessResult badProfile = RunVddHost("capture --profile " + broken);
     EXPECT_EQ(badProfile.exitCode, 3);
-    EXPECT_NE(LastLine(badProfile.output).find("vdd-host: station profile broken: "), std::string::npos)
-        << badProfile.output;
+    EXPECT_EQ(LastLine(badProfile.output).rfind("vdd-host: station profile ", 0), 0u) << badProfile.output;
     EXPECT_NE(LastLine(badProfile.output).find("broken.json"), std::string::npos);
+    EXPECT_NE(LastLine(badProfile.output).find("fix the file"), std::string::npos);
 }
 
 }  // namespace
