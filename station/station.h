@@ -41,9 +41,13 @@ public:
     static Station& Get();
 
     // ---- the nine entry points [host][acquisition] --------------------------
+    // Each logs the call, sleeps first under a slow-answer fault (without the
+    // lock), then locks the station briefly. They allocate (the first call
+    // reads the profile; polls make frames), and the entry_points.cpp
+    // wrappers turn an allocation failure into a null, false or nothing.
     // Texts returned belong to the station and stay valid until the tables
-    // change (a script call, a profile load or a reset). The rate array
-    // stays valid likewise; a frame's values until the next poll.
+    // change (a script call, a profile load or a reset); the rate array
+    // until the next initialize; a frame's values until the next poll.
     const char* Initialize(VarnixMetadataBuf* pb, int32_t frameThroughput, int32_t organization);
     const char* Scan(VarnixMetadataBuf* pb);
     void        Start();
@@ -56,6 +60,9 @@ public:
     const char* InfoRequest(const char* id, int32_t code);
 
     // ---- control and observation [any] --------------------------------------
+    // Tests and the host emulator, from any thread. Each locks the station
+    // briefly (never while a slow answer sleeps) and may allocate; none
+    // blocks otherwise.
     void        Reset();
     bool        LoadProfile(const std::string& json, const std::string& source, std::string& error);
     bool        LoadProfileFile(const std::string& path, std::string& error);
@@ -155,6 +162,8 @@ private:
     void SleepIfSlow() const;
     void Log(const char* function, const std::string& arguments);
 
+    // Everything from here to counters_ is guarded by mutex_ and touched by
+    // [host], [acquisition] and control callers alike.
     std::mutex mutex_;
     bool       loaded_ = false;
     bool       scriptMode_ = false;
@@ -175,16 +184,19 @@ private:
     std::deque<QueuedFrame>  queue_;
     std::vector<std::vector<float>> spareBuffers_;  // recycled frame arrays
 
-    std::vector<float> current_;     // the frame handed out by the last true poll
+    std::vector<float> current_;     // the frame handed out by the last true poll; its
+                                     // array belongs to the station until the next poll
     Faults             faults_;
     DeliveredFrames    delivered_;
     VarnixSimCounters  counters_{};  // all but the object counts, under mutex_
 
-    std::atomic<uint64_t> objectsCreated_{0};
-    std::atomic<uint64_t> objectsDeleted_{0};
-    std::atomic<int64_t>  slowMs_{0};
-    std::atomic<bool>     logPolls_{false};
-    CallLog               calls_;
+    // Outside mutex_, so that counting objects, reading the slow-answer delay
+    // and logging never wait for the station lock.
+    std::atomic<uint64_t> objectsCreated_{0};  // [any] VarnixNative_New adds, GetCounters reads
+    std::atomic<uint64_t> objectsDeleted_{0};  // [any] VarnixNative_Delete adds
+    std::atomic<int64_t>  slowMs_{0};          // [any] SlowAnswers sets, every call reads
+    std::atomic<bool>     logPolls_{false};    // [any] LogPolls sets, polls read
+    CallLog               calls_;              // [any] own mutex
 };
 
 }  // namespace varnix::station

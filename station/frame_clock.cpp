@@ -1,0 +1,110 @@
+// The real-time side of the simulation: frames made ready on the clock into
+// the bounded queue, lazily at each call, with scheduled pulses and the
+// scheduled disconnect applied in time order between them.
+#include "station.h"
+
+#include "station_clock.h"
+
+#include <algorithm>
+
+namespace varnix::station {
+
+bool Station::ProducingLocked() const {
+    return !scriptMode_ && profileError_.empty() && !faults_.disconnected && session_.opened &&
+           session_.running && session_.flowing;
+}
+
+void Station::BeginFlowLocked(int64_t atNs) {
+    session_.flowing = true;
+    session_.flowStartNs = atNs;
+    session_.framesSinceFlowStart = 0;
+}
+
+void Station::AdvanceLocked(int64_t nowNs) {
+    // Scheduled events apply in time order, each after the frames before it.
+    for (;;) {
+        const int64_t disconnectAt = faults_.disconnected ? kNever : faults_.disconnectAtNs;
+        const int64_t next =
+            std::min({disconnectAt, session_.startPulseAtNs, session_.stopPulseAtNs});
+        if (next > nowNs) {
+            break;
+        }
+        ProduceUntilLocked(next);
+        if (next == disconnectAt) {
+            faults_.disconnectAtNs = kNever;
+            DisconnectLocked();
+        } else if (next == session_.startPulseAtNs) {
+            session_.startPulseAtNs = kNever;
+            StartPulseLocked(next);
+        } else {
+            session_.stopPulseAtNs = kNever;
+            StopPulseLocked(next);
+        }
+    }
+    ProduceUntilLocked(nowNs);
+}
+
+void Station::ProduceUntilLocked(int64_t untilNs) {
+    if (!ProducingLocked()) {
+        return;
+    }
+    const int64_t period = static_cast<int64_t>(tables_.frameMultiple) * kBaseFramePeriodNs;
+    for (;;) {
+        const int64_t ready =
+            session_.flowStartNs + static_cast<int64_t>(session_.framesSinceFlowStart + 1) * period;
+        if (ready > untilNs) {
+            break;
+        }
+        ProduceOneLocked(ready);
+        ++session_.framesSinceFlowStart;
+    }
+}
+
+void Station::ProduceOneLocked(int64_t readyNs) {
+    QueuedFrame frame;
+    if (!spareBuffers_.empty()) {
+        frame.values = std::move(spareBuffers_.back());
+        spareBuffers_.pop_back();
+    }
+    frame.values.resize(synthesizer_.FrameValueCount());
+    synthesizer_.Produce(frame.values.data());
+    frame.sequence = session_.nextSequence++;
+    frame.readyNs = readyNs;
+    queue_.push_back(std::move(frame));
+    ++counters_.framesProduced;
+    if (queue_.size() > profile_.queueCapacity) {
+        spareBuffers_.push_back(std::move(queue_.front().values));
+        queue_.pop_front();
+        ++counters_.framesDropped;
+    }
+    counters_.deepestQueue = std::max<uint64_t>(counters_.deepestQueue, queue_.size());
+}
+
+void Station::ClearQueueLocked() {
+    while (!queue_.empty()) {
+        if (spareBuffers_.size() <= profile_.queueCapacity + 1) {
+            spareBuffers_.push_back(std::move(queue_.front().values));
+        }
+        queue_.pop_front();
+    }
+}
+
+void Station::DisconnectLocked() {
+    faults_.disconnected = true;
+    ClearQueueLocked();
+}
+
+void Station::StartPulseLocked(int64_t atNs) {
+    if (session_.running && session_.startInput && !session_.flowing) {
+        BeginFlowLocked(atNs);
+    }
+}
+
+void Station::StopPulseLocked(int64_t atNs) {
+    if (session_.running && session_.stopInput && session_.flowing) {
+        ProduceUntilLocked(atNs);
+        session_.flowing = false;
+    }
+}
+
+}  // namespace varnix::station
