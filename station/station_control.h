@@ -125,7 +125,10 @@ typedef struct VarnixSimFrameInfo {
     uint32_t valueCount;       /* 4-byte values in the frame */
 } VarnixSimFrameInfo;
 /* Returns 1 and fills `info` (and up to `capacity` values, if `values` is not
- * null) while the frame is still kept; 0 otherwise. */
+ * null) while the frame is still kept; 0 otherwise. Values are kept within a
+ * budget of 16 Mi floats over all kept frames: with very large frames the
+ * oldest of the 4096 lose their values first, and asking for the values of
+ * such a frame answers 0 (its info alone still answers 1). */
 int VarnixSim_GetDeliveredFrame(uint64_t deliveryIndex, VarnixSimFrameInfo* info,
                                 float* values, size_t capacity);
 
