@@ -194,3 +194,22 @@ TEST_F(AcquisitionLoopTest, HostChangesTheListWhileFramesFlow) {
     varnix::StopAcquisition();
     SUCCEED();
 }
+
+// Guards against a loop that polls without its 10 ms pause (a busy loop).
+TEST_F(AcquisitionLoopTest, PollsAtMostOncePerPause) {
+    VarnixSimCounters before{};
+    VarnixSim_GetCounters(&before);
+    const auto start = std::chrono::steady_clock::now();
+    varnix::StartAcquisition();
+    std::this_thread::sleep_for(300ms);
+    varnix::StopAcquisition();
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    VarnixSimCounters after{};
+    VarnixSim_GetCounters(&after);
+    const uint64_t polls = after.polls - before.polls;
+    const uint64_t ceiling = static_cast<uint64_t>(elapsed / 10ms) + 1;
+    RecordProperty("polls", std::to_string(polls));
+    RecordProperty("elapsed_ms", std::to_string(elapsed / 1ms));
+    EXPECT_LE(polls, ceiling) << "each cycle pauses 10 ms after its work";
+    EXPECT_GE(polls, 3u);
+}
