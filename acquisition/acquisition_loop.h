@@ -18,7 +18,8 @@ constexpr std::chrono::milliseconds kPollPause{10};
 // hand-off; then pause 10 ms on the steady clock, woken at once by a stop.
 //
 // Before it returns, also on an exception, it has joined every hand-off it
-// started. A cycle allocates nothing but the hand-off threads; the copy of
+// started; a refresh of the copy joins the hand-offs of the old copy first,
+// so a host that holds a push holds the refresh too. A cycle allocates nothing but the hand-off threads; the copy of
 // the list is refreshed only when the host changed the list. Takes the
 // device-list mutex only to copy, never while the host or station is called.
 void RunAcquisitionLoop(AcquisitionSignal& signal);

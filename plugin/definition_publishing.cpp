@@ -44,9 +44,10 @@ constexpr TriggerParameter kTriggerParameters[] = {
 constexpr const char* kTriggerGroup = "Triggering";
 constexpr const char* kStartSignal = "Start";
 
-void Trace(const std::string& text) {
+// Builds the line only when the trace switch is on.
+void Trace(const char* text, const std::string& detail = std::string()) {
     if (kPluginTrace) {
-        LogToHost(text.c_str(), kLogInfo);
+        LogToHost((text + detail).c_str(), kLogInfo);
     }
 }
 
@@ -83,7 +84,7 @@ void PublishTriggering(IDeviceDefinitionBuilder& builder) {
 }
 
 void PublishSensor(IDeviceDefinitionBuilder& builder, const SensorRecord& sensor, bool first) {
-    Trace("Adding device: " + sensor.name);
+    Trace("Adding device: ", sensor.name);
     ReleaseResult(builder.DefineDevice(kDeviceLiterals.manufacturer, sensor.name.c_str(),
                                        kDeviceLiterals.version, sensor.name.c_str(),
                                        kDeviceLiterals.deviceType,
