@@ -95,3 +95,37 @@ TEST_F(HostFixture, PushesAreHeldAndHookedAsAsked) {
 
 }  // namespace
 }  // namespace varnix::emulator::testing
+
+namespace varnix::emulator::testing {
+namespace {
+
+TEST(DefinitionBuilder, OutOfOrderCallsAreReportedButARefusedDeviceIsSkippedQuietly) {
+    TestHost host;
+    HostDefinitionBuilder& builder = host.Builder();
+    FakeDevice::Release(builder.AddComponent("orphan"));  // no device, no output
+    FakeDevice::Release(builder.Commit());                // nothing open
+    EXPECT_EQ(host.Monitor().Count("builder-order"), 2u);
+
+    // Regression: a plug-in that goes on publishing after a refused
+    // DefineDevice (as it must) was blamed for adding to no device.
+    host.Faults().Fail("DefineDevice", "Refused");
+    auto refused = builder.DefineDevice("M", "Refused", "1", "Refused", "EMG", "Add", "d");
+    ASSERT_NE(refused.error, nullptr);
+    refused.error->Release();
+    FakeDevice::Release(builder.AddOutput("EMG", 20));
+    FakeDevice::Release(builder.AddComponent("EMG"));
+    FakeDevice::Release(builder.Commit());
+    EXPECT_EQ(host.Monitor().Count("builder-order"), 2u);
+
+    FakeDevice::Release(builder.DefineDevice("M", "Kept", "1", "Kept", "EMG", "Add", "d"));
+    FakeDevice::Release(builder.DefineDevice("M", "Second", "1", "Second", "EMG", "Add", "d"));  // Kept never committed
+    FakeDevice::Release(builder.Commit());
+    EXPECT_EQ(host.Monitor().Count("builder-order"), 3u);
+    const auto devices = host.Definitions();
+    ASSERT_EQ(devices.size(), 1u);
+    EXPECT_EQ(devices[0].name, "Second");
+    EXPECT_EQ(host.Errors().Unreleased(), 0u);
+}
+
+}  // namespace
+}  // namespace varnix::emulator::testing
