@@ -11,7 +11,7 @@ namespace {
 // Pushes arrive on the plug-in's poll, not on the station's clock: allow a
 // few frames and a few polls of slack when comparing with elapsed time.
 constexpr double kSlackFrames = 3.0;
-constexpr double kSlackSeconds = 0.05;
+constexpr double kSlackSeconds = 0.1;
 
 std::string Ms(int64_t ns) {
     char text[32];
