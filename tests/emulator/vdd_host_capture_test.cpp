@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <sstream>
 #include <vector>
 
@@ -92,6 +93,41 @@ TEST(VddHostDescribe, DefaultProfilePublishesEightTwoChannelSensors) {
     EXPECT_EQ(CountOf(run.output, "parameter TriggerOutputs"), 1u);
     EXPECT_EQ(CountOf(run.output, "signals: Start"), 1u);
     EXPECT_LT(run.output.find("signals: Start"), run.output.find("Device 2:"));
+}
+
+}  // namespace
+}  // namespace varnix::emulator::testing
+
+namespace varnix::emulator::testing {
+namespace {
+
+// The thread id of a trace line "[trace N name/id] Operation(args)".
+std::string TraceThread(const std::string& line) {
+    const size_t slash = line.find('/');
+    const size_t close = line.find(']');
+    return slash == std::string::npos || close == std::string::npos ? "" : line.substr(slash + 1, close - slash - 1);
+}
+
+TEST(VddHostCapture, QuietSaysOneLineAndTraceShowsWhichThreadCalled) {
+    const ProcessResult quiet = RunVddHost("capture --duration 0.5 --quiet");
+    EXPECT_EQ(quiet.exitCode, 0) << quiet.output;
+    EXPECT_EQ(quiet.output.rfind("vdd-host: PASS", 0), 0u) << quiet.output;
+    EXPECT_EQ(CountOf(quiet.output, "\n"), 1u) << quiet.output;
+
+    const ProcessResult traced = RunVddHost("capture --duration 0.5 --trace");
+    EXPECT_EQ(traced.exitCode, 0) << traced.output;
+    std::istringstream lines(traced.output);
+    std::string line, hostThread;
+    std::set<std::string> pushThreads;
+    while (std::getline(lines, line)) {
+        if (line.rfind("[trace", 0) != 0) continue;
+        if (line.find("] export:Initialise(") != std::string::npos) hostThread = TraceThread(line);
+        if (line.find("] PushSamples(") != std::string::npos) pushThreads.insert(TraceThread(line));
+    }
+    ASSERT_FALSE(hostThread.empty()) << traced.output;
+    EXPECT_FALSE(pushThreads.empty());
+    EXPECT_EQ(pushThreads.count(hostThread), 0u) << "pushes come from the plug-in's threads";
+    EXPECT_NE(traced.output.find("] export:Shutdown()"), std::string::npos);
 }
 
 }  // namespace
