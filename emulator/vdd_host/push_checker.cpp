@@ -174,6 +174,18 @@ void PushChecker::CheckValues(size_t device, const CapturedPush& push) {
             matched = later;
         }
     }
+    // An earlier delivery again (a repeat, or the second of two swapped
+    // pushes): an error, after which the checks follow the device from there.
+    const uint64_t earliest = expected > kResyncWindow ? expected - kResyncWindow : 0;
+    for (uint64_t earlier = expected; !found && earlier-- > earliest;) {
+        if (SliceMatches(device, push, earlier)) {
+            ++tally.valueMismatches;
+            Problem(device, "push #" + std::to_string(tally.pushes - 1) + " repeats delivery " + std::to_string(earlier) +
+                                " where delivery " + std::to_string(expected) + " was due");
+            tally.nextDelivery = earlier + 1;
+            return;
+        }
+    }
     if (!found) {
         ++tally.valueMismatches;
         Problem(device, "push #" + std::to_string(tally.pushes - 1) + " (first sample " +
@@ -201,7 +213,7 @@ void PushChecker::EvictFrames() {
         frames_.clear();
         return;
     }
-    frames_.erase(frames_.begin(), frames_.lower_bound(needed));
+    frames_.erase(frames_.begin(), frames_.lower_bound(needed > kResyncWindow ? needed - kResyncWindow : 0));
 }
 
 int64_t Percentile(std::vector<int64_t> values, double percent) {

@@ -22,9 +22,11 @@ TEST(VddHostChecks, DoctoredPushesAreCaughtAndHonestOnesPass) {
         }
         if (push.device == 2 && push.pushNumber == 5) return;  // never reaches the host
         checker.Enqueue(doctored);
+        // Pushed twice: one error, and the pushes after it still line up.
+        if (push.device == 3 && push.pushNumber == 5) checker.Enqueue(doctored);
     });
     const auto& checker = *capture.checker;
-    ASSERT_GE(checker.DeviceCount(), 4u);
+    ASSERT_GE(checker.DeviceCount(), 5u);
     ASSERT_TRUE(checker.ValuesChecked());
     EXPECT_EQ(checker.Tally(0).valueMismatches, 1u);
     EXPECT_EQ(checker.Tally(0).indexBreaks, 0u);
@@ -32,7 +34,10 @@ TEST(VddHostChecks, DoctoredPushesAreCaughtAndHonestOnesPass) {
     EXPECT_EQ(checker.Tally(2).skippedFrames, 1u);
     EXPECT_EQ(checker.Tally(2).indexBreaks, 1u);
     EXPECT_EQ(checker.Tally(2).valueMismatches, 0u);
-    for (size_t d = 3; d < checker.DeviceCount(); ++d) {
+    EXPECT_EQ(checker.Tally(3).valueMismatches, 1u);
+    EXPECT_EQ(checker.Tally(3).indexBreaks, 1u);
+    EXPECT_EQ(checker.Tally(3).skippedFrames, 0u);
+    for (size_t d = 4; d < checker.DeviceCount(); ++d) {
         SCOPED_TRACE(d);
         const auto& tally = checker.Tally(d);
         EXPECT_EQ(tally.valueMismatches + tally.skippedFrames + tally.indexBreaks, 0u);
