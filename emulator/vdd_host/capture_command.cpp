@@ -26,6 +26,10 @@ constexpr auto kCheckInterval = 50ms;
 // After Shutdown the host keeps listening this long for calls that should
 // no longer come.
 constexpr auto kAfterShutdownWatch = 200ms;
+// At the end of the last session the host notes how many frames the station
+// has delivered, then waits this long, so that every one of them can reach
+// every device before the session closes and the plug-in shuts down.
+constexpr auto kSettleBeforeClose = 150ms;
 
 double SecondsSince(int64_t startNs) {
     return static_cast<double>(emulator::MonotonicNowNs() - startNs) * 1e-9;
@@ -54,7 +58,7 @@ std::vector<double> DeviceRates(const emulator::TestHost& host, const PushChecke
 
 // Runs one session on every device: declare, open, stream, close.
 void RunSession(emulator::TestHost& host, const HostOptions& options, int session, PushChecker& checker,
-                const StationObserver& station, LiveStatus& status, int64_t captureStartNs,
+                const StationObserver& station, LiveStatus& status, int64_t captureStartNs, bool last,
                 std::vector<emulator::DeviceStatus>& statuses) {
     const size_t devices = host.DeviceCount();
     for (size_t d = 0; d < devices; ++d) host.DeclareSession(d, session);
@@ -77,6 +81,11 @@ void RunSession(emulator::TestHost& host, const HostOptions& options, int sessio
         }
         checker.Drain();
         status.Update(SecondsSince(captureStartNs), session, checker, station.Counters(), station.Simulated());
+    }
+    if (last) {
+        checker.SetDeliveryCutoff(station.Counters().framesDelivered);
+        std::this_thread::sleep_for(kSettleBeforeClose);
+        checker.Drain();
     }
     statuses.clear();
     for (size_t d = 0; d < devices; ++d) statuses.push_back(host.GetStatus(d));
@@ -135,7 +144,8 @@ int RunCapture(const HostOptions& options) {
     const int64_t captureStartNs = emulator::MonotonicNowNs();
     std::vector<emulator::DeviceStatus> statuses;
     for (int session = 1; session <= options.sessions; ++session) {
-        RunSession(host, options, session, checker, station, status, captureStartNs, statuses);
+        RunSession(host, options, session, checker, station, status, captureStartNs, session == options.sessions,
+                   statuses);
     }
     status.Finish();
     host.Shutdown(module);

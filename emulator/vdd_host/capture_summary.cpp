@@ -58,8 +58,9 @@ std::vector<std::string> Summarise(const PushChecker& checker, const CaptureFact
         const TimeExpectation time = ExpectFromTime(tally, rate);
         std::string delivered = "-", lost = "-";
         if (values && tally.firstDelivery) {
-            const int64_t expected = static_cast<int64_t>(facts.counters.framesDelivered - *tally.firstDelivery);
-            const int64_t missing = expected - static_cast<int64_t>(tally.pushes);
+            const uint64_t end = checker.DeliveryCutoff().value_or(facts.counters.framesDelivered);
+            const int64_t expected = static_cast<int64_t>(end) - static_cast<int64_t>(*tally.firstDelivery);
+            const int64_t missing = expected - static_cast<int64_t>(tally.pushesBeforeCutoff);
             delivered = std::to_string(expected);
             lost = std::to_string(missing);
             if (missing > 0) {
@@ -67,7 +68,7 @@ std::vector<std::string> Summarise(const PushChecker& checker, const CaptureFact
                                    std::to_string(expected) + " frames the station delivered after its first push");
             } else if (missing < 0) {
                 deviceFailures.push_back("device " + name + " got " + std::to_string(-missing) +
-                                   " more pushes than the station delivered frames");
+                                   " more pushes than the station delivered frames before the capture ended");
             }
         }
         if (tally.pushes == 0) deviceFailures.push_back("device " + name + " received no push");

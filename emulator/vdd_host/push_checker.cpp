@@ -201,6 +201,7 @@ void PushChecker::CheckValues(size_t device, const CapturedPush& push) {
                             " never reached the device");
     }
     tally.nextDelivery = matched + 1;
+    if (!cutoff_ || matched < *cutoff_) ++tally.pushesBeforeCutoff;
     tally.latenciesNs.push_back(push.timeNs - FetchFrame(matched)->info.readyTimeNs);
 }
 

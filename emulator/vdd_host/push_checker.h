@@ -46,6 +46,7 @@ struct DeviceTally {
     uint64_t valueMismatches = 0;   // slice differs from the delivered frame
     uint64_t framesNotKept = 0;     // the station no longer kept the frame to compare
     std::optional<uint64_t> firstDelivery;
+    uint64_t pushesBeforeCutoff = 0;  // pushes holding a delivery before the cutoff
     uint64_t nextDelivery = 0;
     bool     alignmentFailed = false;
     std::vector<int64_t> latenciesNs;
@@ -73,6 +74,12 @@ public:
 
     // [host] Checks everything queued so far.
     void Drain();
+
+    // [host] Deliveries from `delivered` on need not reach every device: the
+    // capture ends there, and a plug-in may stop between two devices of the
+    // pass that Shutdown interrupts. Unset, every delivery counts.
+    void SetDeliveryCutoff(uint64_t delivered) { cutoff_ = delivered; }
+    std::optional<uint64_t> DeliveryCutoff() const { return cutoff_; }
 
     const std::vector<DeviceLayout>& Layouts() const { return layouts_; }
     const DeviceTally& Tally(size_t device) const { return tallies_.at(device); }
@@ -116,6 +123,7 @@ private:
     std::vector<uint64_t>               pendingResets_;  // [host] only
     std::vector<std::vector<CapturedPush>> kept_;
     std::map<uint64_t, Frame>           frames_;  // delivery index -> frame, [host] only
+    std::optional<uint64_t>             cutoff_;  // [host] only
 };
 
 // Percentile (0..100) of `values` in nanoseconds, nearest rank; 0 when empty.

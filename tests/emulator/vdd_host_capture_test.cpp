@@ -44,10 +44,13 @@ TEST(VddHostCapture, TwoSecondsThroughTheRealModuleLoseNothing) {
         SCOPED_TRACE(row.device);
         // 2000 Hz x 13.5 ms = 27 samples per frame; ~148 frames in 2 s.
         EXPECT_EQ(row.samples, row.pushes * 27);
-        EXPECT_EQ(row.pushes, row.delivered);
-        EXPECT_EQ(row.pushes, rows.front().pushes);
-        EXPECT_NEAR(row.pushes, 2.0 / 0.0135, 8.0);
+        // Every frame delivered in the 2 s reached every device; the host
+        // keeps listening a little longer, so a few more may follow.
         EXPECT_EQ(row.lost, 0);
+        EXPECT_GE(row.pushes, row.delivered);
+        EXPECT_LE(row.pushes, row.delivered + 20);
+        EXPECT_EQ(row.delivered, rows.front().delivered);
+        EXPECT_NEAR(row.delivered, 2.0 / 0.0135, 8.0);
         EXPECT_EQ(row.breaks, 0);
         EXPECT_EQ(row.skipped, 0);
         EXPECT_EQ(row.altered, 0);
