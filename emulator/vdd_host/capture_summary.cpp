@@ -47,7 +47,7 @@ std::vector<std::string> Summarise(const PushChecker& checker, const CaptureFact
     const bool values = checker.ValuesChecked();
     if (!quiet) {
         out << "\n" << Cell("device", 14) << Cell("pushes", 8) << Cell("samples", 9) << Cell("expected", 10)
-            << Cell("delivered", 10) << Cell("lost", 6) << Cell("breaks", 7) << Cell("skipped", 8)
+            << Cell("due", 10) << Cell("lost", 6) << Cell("breaks", 7) << Cell("skipped", 8)
             << Cell("altered", 8) << Cell("p50 ms", 8) << Cell("p99 ms", 8) << Cell("max ms", 8)
             << Cell("ready", 6) << "\n";
     }
