@@ -89,14 +89,16 @@ private:
     std::string Where(const PushRecord& push) const;
 
     HostCore&                       core_;
-    const size_t                    index_;
+    const size_t                    index_;       // set at registration, read by every thread
     const std::string               name_;
     const std::optional<DeviceDefinition> definition_;
-    std::atomic<int>                pushesInFlight_{0};
-    std::atomic<uint64_t>           pushCount_{0};
-    std::atomic<uint64_t>           requestUpdates_{0};
-    std::atomic<bool>               reportedMissingDefinition_{false};
+    std::atomic<int>                pushesInFlight_{0};   // [handoff] in and out of PushSamples
+    std::atomic<uint64_t>           pushCount_{0};        // [handoff] counts, [host] reads
+    std::atomic<uint64_t>           requestUpdates_{0};   // [host][acquisition] count
+    std::atomic<bool>               reportedMissingDefinition_{false};  // [handoff]
 
+    // [host] declares and sets parameters, [acquisition] reads parameters,
+    // [handoff] records pushes; never held while the plug-in is called.
     mutable std::mutex                    mutex_;  // guards everything below
     std::map<std::string, BoolValueState> parameters_;
     std::vector<DeclaredSession>          declarations_;

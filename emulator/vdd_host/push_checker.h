@@ -115,13 +115,13 @@ private:
     void EvictFrames();
     void Problem(size_t device, std::string line);
 
-    const StationObserver&              station_;
-    std::vector<DeviceLayout>           layouts_;
+    const StationObserver&              station_;     // outlives the checker
+    std::vector<DeviceLayout>           layouts_;     // fixed at construction
     const bool                          keepPushes_;
-    std::vector<std::unique_ptr<Queue>> queues_;
-    std::vector<DeviceTally>            tallies_;
+    std::vector<std::unique_ptr<Queue>> queues_;      // [handoff] fills, [host] empties; each under its mutex
+    std::vector<DeviceTally>            tallies_;     // [host] only
     std::vector<uint64_t>               pendingResets_;  // [host] only
-    std::vector<std::vector<CapturedPush>> kept_;
+    std::vector<std::vector<CapturedPush>> kept_;  // [host] only
     std::map<uint64_t, Frame>           frames_;  // delivery index -> frame, [host] only
     std::optional<uint64_t>             cutoff_;  // [host] only
 };
