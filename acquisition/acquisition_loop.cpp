@@ -75,14 +75,10 @@ void ReportMissedFrame(size_t index, const char* cause) {
     LogToHost(line.c_str(), kLogError);
 }
 
-// One device's share of one frame: gate, copy, hand-off thread. False when
-// acquisition is stopping and the pass should end.
-bool HandOffToDevice(AcquisitionSignal& signal, DeviceSnapshot& snapshot, size_t index,
-                     const float* samples) {
+// One device's share of one frame: gate, copy, hand-off thread.
+void HandOffToDevice(DeviceSnapshot& snapshot, size_t index, const float* samples) {
     const boost::shared_ptr<vDevice>& device = snapshot.Devices()[index];
-    if (!signal.TakeGate(device->Gate())) {
-        return false;
-    }
+    device->Gate().TakeGate();
     // The previous hand-off gave the gate back, so it is ending: the join
     // returns at once.
     std::thread& handoff = snapshot.HandoffOf(index);
@@ -96,14 +92,13 @@ bool HandOffToDevice(AcquisitionSignal& signal, DeviceSnapshot& snapshot, size_t
         device->Gate().ReleaseGate();
         ReportMissedFrame(index, e.what());
     }
-    return true;
 }
 
-void HandOffFrame(AcquisitionSignal& signal, DeviceSnapshot& snapshot, const float* samples) {
+// A polled frame goes to every device, also when a stop comes meanwhile: a
+// frame is delivered to all devices or to none.
+void HandOffFrame(DeviceSnapshot& snapshot, const float* samples) {
     for (size_t i = 0; i < snapshot.Devices().size(); ++i) {
-        if (!signal.Running() || !HandOffToDevice(signal, snapshot, i, samples)) {
-            return;
-        }
+        HandOffToDevice(snapshot, i, samples);
     }
 }
 
@@ -125,7 +120,7 @@ void RunAcquisitionLoop(AcquisitionSignal& signal) {
         // The station's array is read only until the next poll: every slice
         // is copied out of it within this cycle.
         if (varnix_pollData(frame) && frame.samples != nullptr) {
-            HandOffFrame(signal, snapshot, frame.samples);
+            HandOffFrame(snapshot, frame.samples);
         }
         signal.PauseUntil(std::chrono::steady_clock::now() + kPollPause);
     }

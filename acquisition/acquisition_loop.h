@@ -16,6 +16,8 @@ constexpr std::chrono::milliseconds kPollPause{10};
 // first device's configure request (StartSession); one varnix_pollData; on a
 // frame, for each device front to back: TakeGate, copy its slice, start its
 // hand-off; then pause 10 ms on the steady clock, woken at once by a stop.
+// A stop is looked at between cycles and before the poll, never inside the
+// pass, so every device gets every polled frame.
 //
 // Before it returns, also on an exception, it has joined every hand-off it
 // started; a refresh of the copy joins the hand-offs of the old copy first,

@@ -6,12 +6,17 @@
 // buffer; the hand-off thread gives it back after the host returned from the
 // push. The mutex guards the count only and is never held while the host or
 // the station is called.
+//
+// A taken gate is always given back: by the delivery in flight once the host
+// returns from its push, or at once by the loop when a hand-off cannot start.
+// So a wait on the gate is bounded by one push of the host, the same push a
+// stop of acquisition waits for anyway; a stop therefore does not cut the
+// wait short, and a frame once polled reaches every device.
 #pragma once
 
 #include <boost/thread/condition_variable.hpp>
 #include <boost/thread/mutex.hpp>
 
-#include <atomic>
 #include <cstdint>
 
 class HandoffGate {
@@ -20,20 +25,14 @@ public:
     HandoffGate(const HandoffGate&) = delete;
     HandoffGate& operator=(const HandoffGate&) = delete;
 
-    // [acquisition] Waits while a delivery holds the gate, then takes it and
-    // returns true. Returns false without taking it once `keepWaiting` reads
-    // false (acquisition is stopping); Interrupt makes the waiter look again.
+    // [acquisition] Waits while a delivery holds the gate, then takes it.
     // Blocks; locks the gate's mutex; does not allocate. May throw
     // boost::thread_resource_error when the platform lacks the objects.
-    bool TakeGate(const std::atomic<bool>& keepWaiting);
+    void TakeGate();
 
     // [handoff][acquisition] Gives the gate back and wakes the waiter.
     // Locks briefly; does not block otherwise; does not allocate.
     void ReleaseGate();
-
-    // [host] Wakes a waiter of TakeGate so that it reads its flag again.
-    // Locks briefly; does not allocate.
-    void Interrupt();
 
     // [any] 1 free, 0 taken. For tests and traces only: the answer may be
     // stale by the time the caller reads it.

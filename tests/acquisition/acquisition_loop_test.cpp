@@ -182,6 +182,29 @@ TEST_F(AcquisitionLoopTest, StopWaitsForTheDeliveryInFlight) {
     EXPECT_TRUE(pushReturned.load());
 }
 
+// Guards against a stop that hands a polled frame to some devices only.
+TEST_F(AcquisitionLoopTest, StopDuringThePassStillServesEveryDevice) {
+    // A's first push is held; the second frame's pass waits at A when the
+    // stop comes. B, behind A, must still get that frame.
+    SetDevices({Device(1, 1, 0), Device(1, 1, 1)}, 2);
+    fake::Context& a = ContextOf(0);
+    fake::Context& b = ContextOf(1);
+    std::atomic<bool> firstHeld{false};
+    a.onPush = [&](const fake::Push& push) {
+        if (push.firstSampleIndex != 0) return;
+        firstHeld = true;
+        std::this_thread::sleep_for(150ms);
+    };
+    ScriptFrames(2, 2);
+    varnix::StartAcquisition();
+    ASSERT_TRUE(Eventually([&] { return firstHeld.load(); }));
+    ASSERT_TRUE(b.WaitForPushes(1));
+    std::this_thread::sleep_for(30ms);  // the second frame's pass now waits at A
+    varnix::StopAcquisition();
+    EXPECT_EQ(a.Pushes().size(), 2u);
+    EXPECT_EQ(b.Pushes().size(), 2u) << "the frame polled before the stop reaches every device";
+}
+
 // Guards against the pass walking a list the host changes under it.
 TEST_F(AcquisitionLoopTest, HostChangesTheListWhileFramesFlow) {
     ScriptFrames(400, 4);

@@ -18,8 +18,7 @@ struct DeviceFixture : ::testing::Test {
 
 // One hand-off as the acquisition loop runs it, on the caller's thread.
 void HandOff(vDevice& device, const float* frame) {
-    std::atomic<bool> running{true};
-    ASSERT_TRUE(device.Gate().TakeGate(running));
+    device.Gate().TakeGate();
     device.LoadSlice(frame);
     device.DeliverFrame();
 }
