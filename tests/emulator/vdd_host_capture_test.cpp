@@ -135,3 +135,23 @@ TEST(VddHostCapture, QuietSaysOneLineAndTraceShowsWhichThreadCalled) {
 
 }  // namespace
 }  // namespace varnix::emulator::testing
+
+namespace varnix::emulator::testing {
+namespace {
+
+TEST(VddHostCapture, WithoutTheSimulationExportsOnlyTheHostsOwnChecksRun) {
+    const std::string folder = ::testing::TempDir() + "/plain";
+    ASSERT_EQ(std::system(("mkdir -p '" + folder + "' && cp '" + BinDir() + "/VarnixViconPlugin.vdd' '" + BinDir() +
+                           "/plain_station/libVarnixAPI2.so' '" + folder + "/'")
+                              .c_str()),
+              0);
+    const ProcessResult run = RunVddHost("capture --duration 1 --module '" + folder + "/VarnixViconPlugin.vdd'");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("no simulation exports: values and latency not checked"), std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("vdd-host: PASS: 1 devices"), std::string::npos);
+    EXPECT_NE(run.output.find("(values not checked)"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace varnix::emulator::testing
