@@ -127,9 +127,12 @@ std::vector<std::string> Summarise(const PushChecker& checker, const CaptureFact
     }
     failures.insert(failures.end(), deviceFailures.begin(), deviceFailures.end());
     if (!quiet) {
-        out << "\nstation: " << (values ? "simulated" : "no simulation exports: values and latency not checked")
-            << ", frames delivered " << facts.counters.framesDelivered << ", dropped " << facts.counters.framesDropped
-            << ", deepest queue " << facts.counters.deepestQueue << "\n";
+        if (values) {
+            out << "\nstation: simulated, frames delivered " << facts.counters.framesDelivered << ", dropped "
+                << facts.counters.framesDropped << ", deepest queue " << facts.counters.deepestQueue << "\n";
+        } else {
+            out << "\nstation: no simulation exports: values, deliveries and latency not checked\n";
+        }
         out << "host errors handed out " << facts.errorsIssued << ", unreleased " << facts.errorsUnreleased
             << "; contract violations " << facts.violationCount << "\n";
         out << "calls into the host by thread:";
