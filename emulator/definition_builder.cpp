@@ -78,6 +78,8 @@ ViconDigitalDevice::IHostResult HostDefinitionBuilder::AddBoolParameter(
     parameter.group = Text(group);
     parameter.flag = flag;
     parameter.reservedWasNull = reserved == nullptr;
+    parameter.defaultReported =
+        BoolValueState{value.TypeCode(), value.Value(), value.Flag1(), value.Flag2(), value.Flag3()};
     HostBoolValue copy;
     parameter.defaultCopied = value.CopyTo(copy);
     parameter.defaultValue = copy.State();

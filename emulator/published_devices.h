@@ -21,8 +21,9 @@ struct ParameterDefinition {
     std::string    help;
     std::string    group;
     bool           flag = false;
-    BoolValueState defaultValue;       // read through the plug-in's CopyTo
+    BoolValueState defaultValue;           // read through the plug-in's CopyTo (the byte form)
     bool           defaultCopied = false;  // CopyTo answered true
+    BoolValueState defaultReported;        // what its TypeCode, Value and Flag1..3 answer
     bool           reservedWasNull = true;
 };
 

@@ -44,6 +44,14 @@ void PrintDefinitions(const std::vector<emulator::DeviceDefinition>& devices, st
             out << "  parameter " << parameter.key << " \"" << parameter.displayName << "\" group "
                 << parameter.group << ", default " << Bool(parameter.defaultValue.value)
                 << (parameter.defaultCopied ? "" : " (default value refused its copy)");
+            const auto& copied = parameter.defaultValue;
+            const auto& reported = parameter.defaultReported;
+            if (parameter.defaultCopied && (copied.typeCode != reported.typeCode || copied.value != reported.value ||
+                                            copied.flag1 != reported.flag1 || copied.flag2 != reported.flag2 ||
+                                            copied.flag3 != reported.flag3)) {
+                out << " (its byte form and its getters disagree: value " << Bool(copied.value) << " vs "
+                    << Bool(reported.value) << ", type " << copied.typeCode << " vs " << reported.typeCode << ")";
+            }
             if (!parameter.help.empty()) out << ": " << parameter.help;
             out << "\n";
         }

@@ -17,6 +17,9 @@ TEST_F(HostFixture, DefinitionsAreRecordedWithTheDefaultValueReadThroughItsByteF
     EXPECT_TRUE(parameter.defaultValue.value);
     EXPECT_TRUE(parameter.defaultValue.flag2);
     EXPECT_FALSE(parameter.defaultValue.flag1);
+    EXPECT_EQ(parameter.defaultReported.typeCode, 1);
+    EXPECT_TRUE(parameter.defaultReported.value);
+    EXPECT_TRUE(parameter.defaultReported.flag2);
     EXPECT_TRUE(devices[1].parameters.empty());
     EXPECT_EQ(host.Log().Count("AddComponent"), 4u);
     EXPECT_EQ(host.Monitor().Count(), 0u);
