@@ -117,7 +117,7 @@ float SignalStream::Next() {
     const double t = static_cast<double>(sample_) / rate_;
     double value = 0.0;
     switch (kind_) {
-        case SignalKind::Emg: value = NextEmg(t); break;
+        case SignalKind::Emg: value = NextEmg(); break;
         case SignalKind::Acc: value = NextAcc(t); break;
         case SignalKind::Gyro: value = NextGyro(t); break;
         case SignalKind::Ramp: value = static_cast<double>(sample_); break;
@@ -127,7 +127,7 @@ float SignalStream::Next() {
     return static_cast<float>(value);
 }
 
-double SignalStream::NextEmg(double /*t*/) {
+double SignalStream::NextEmg() {
     if (++phasePosition_ >= phaseLength_) {
         inBurst_ = !inBurst_;
         phasePosition_ = 0;

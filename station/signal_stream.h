@@ -42,7 +42,7 @@ public:
     float Next();
 
 private:
-    double NextEmg(double t);
+    double NextEmg();
     double NextAcc(double t);
     double NextGyro(double t);
 
