@@ -3,6 +3,7 @@
 #include "emulator/thread_identity.h"
 
 #include <chrono>
+#include <exception>
 #include <thread>
 #include <utility>
 
@@ -120,9 +121,17 @@ ViconDigitalDevice::IHostResult HostDeviceContext::PushSamples(
     if (auto hook = core_.faults.CurrentPushHook()) {
         PushView view{index_, name_.c_str(), push.pushNumber, sessionId, firstSampleIndex,
                       samplesPerFrame, channelIndices, channelCount, values, valueCount, push.timeNs};
-        if (!(*hook)(view) && result.error == nullptr) {
-            result = core_.errors.Issue("PushSamples refused by the push hook", "PushSamples");
+        // Nothing the host's own code throws may unwind into the plug-in.
+        bool accepted = false;
+        std::string why = "PushSamples refused by the push hook";
+        try {
+            accepted = (*hook)(view);
+        } catch (const std::exception& error) {
+            why = std::string("the host's push hook failed: ") + error.what();
+        } catch (...) {
+            why = "the host's push hook failed";
         }
+        if (!accepted && result.error == nullptr) result = core_.errors.Issue(why, "PushSamples");
     }
     {
         std::lock_guard<std::mutex> lock(mutex_);

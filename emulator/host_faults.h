@@ -15,7 +15,8 @@
 namespace varnix::emulator {
 
 // Runs inside PushSamples on the pushing thread [handoff]; it may block (the
-// plug-in then waits, as with a slow host). Returning false makes the push fail.
+// plug-in then waits, as with a slow host). Returning false, or throwing,
+// makes the push fail; an exception never reaches the plug-in.
 using PushHook = std::function<bool(const PushView&)>;
 
 // [any thread] Every member takes the switches' mutex briefly; setters may be

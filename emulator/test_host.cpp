@@ -86,7 +86,12 @@ void TestHost::ReceiveLog(const char* text, int32_t level) {
         logLines_.push_back(line);
         sink = logSink_;
     }
-    if (sink) (*sink)(line);
+    if (!sink) return;
+    try {
+        (*sink)(line);
+    } catch (...) {
+        // The host's own sink failed; the plug-in's Log call still returns normally.
+    }
 }
 
 int32_t TestHost::Handshake(PluginModule& module, int32_t hostVersion) {

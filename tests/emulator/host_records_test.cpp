@@ -2,6 +2,7 @@
 #include "tests/emulator/host_fixture.h"
 
 #include <chrono>
+#include <stdexcept>
 
 namespace varnix::emulator::testing {
 namespace {
@@ -91,8 +92,16 @@ TEST_F(HostFixture, PushesAreHeldAndHookedAsAsked) {
     ASSERT_NE(refused.error, nullptr);
     refused.error->Release();
     EXPECT_EQ(seen, 2);
+
+    // Regression: an exception of the host's own hook unwound into the plug-in's thread.
+    host.Faults().SetPushHook([](const PushView&) -> bool { throw std::runtime_error("hook broke"); });
+    ViconDigitalDevice::IHostResult thrown{nullptr};
+    EXPECT_NO_THROW(thrown = Push(0, 1, 4));
+    ASSERT_NE(thrown.error, nullptr);
+    EXPECT_NE(std::string(thrown.error->Text()).find("hook broke"), std::string::npos);
+    thrown.error->Release();
     const auto pushes = host.Context(0).Pushes();
-    ASSERT_EQ(pushes.size(), 3u);
+    ASSERT_EQ(pushes.size(), 4u);
     EXPECT_EQ(pushes[2].channelIndices, (std::vector<int32_t>{0, 1}));
 }
 
