@@ -47,8 +47,11 @@ bool PluginModule::Load(const std::string& path) {
         Fail(ModuleLoadError::kNotLoadable, "plug-in module " + path + ": is a directory, not a module file");
         return false;
     }
+    // A bare file name would send the loader searching its library path; the
+    // host means the file it was shown.
+    const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
     dlerror();
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         const char* why = dlerror();
         Fail(ModuleLoadError::kNotLoadable,

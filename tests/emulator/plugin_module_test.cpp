@@ -7,6 +7,8 @@
 #include <fstream>
 #include <string>
 
+#include <unistd.h>
+
 namespace varnix::emulator {
 namespace {
 
@@ -32,6 +34,15 @@ TEST(PluginModule, SaysWhyAFileIsNotAPlugIn) {
     EXPECT_NE(module.ErrorText().find("ProvideDeviceDefinitions"), std::string::npos);
     EXPECT_FALSE(module.Loaded());
     EXPECT_TRUE(module.Unload());
+}
+
+TEST(PluginModule, ABareFileNameMeansTheFileInTheWorkingDirectory) {
+    // Regression: a bare name sent the loader searching its library path, so
+    // "--module X.vdd" in the module's own folder was reported as not loadable.
+    ASSERT_EQ(chdir(BinDir().c_str()), 0);
+    PluginModule module;
+    EXPECT_FALSE(module.Load("emulator_not_a_plugin.vdd"));
+    EXPECT_EQ(module.Error(), ModuleLoadError::kMissingExports) << module.ErrorText();
 }
 
 }  // namespace
