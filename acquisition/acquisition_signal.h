@@ -22,7 +22,6 @@ public:
 
     // [any] Lock-free; every read fetches the current value.
     bool Running() const { return running_.load(); }
-    const std::atomic<bool>& RunningFlag() const { return running_; }
 
     // [acquisition] Sleeps until `deadline` on the steady clock, or until a
     // stop. Returns Running(). Blocks; locks; does not allocate.
