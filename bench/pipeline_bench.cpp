@@ -1,0 +1,267 @@
+// pipeline_bench: the whole road of a frame, station to host, for a fixed
+// time, with a host that does no work of its own.
+//
+// It loads the real module with the recording test host (definitions,
+// registration), attaches a null context to every device (each push notes
+// its time and returns), streams one session, and reports:
+//   - latency from the moment the station made a frame ready (its readyTimeNs)
+//     to each device's push of it, and the part of it spent before the poll;
+//   - frames lost: dropped by the station's queue, or polled but not pushed;
+//   - the plug-in's CPU time: the process's CPU over the window (getrusage,
+//     ended hand-off threads included) minus the station's own cost, measured
+//     first by a station-only phase that polls the same profile at the same
+//     10 ms pace; the host's push work (one clock read) is left in;
+//   - resident memory at the start and end of the window and its peak;
+//   - hand-off threads started per second, counted as pushes plus failed
+//     starts (the design starts exactly one thread per push).
+//
+// One JSON object on stdout; errors as one line on stderr, exit 2.
+#include "bench/null_host.h"
+#include "bench/process_probe.h"
+#include "bridge/bridge.h"  // the two records that cross the station ABI
+#include "emulator/plugin_module.h"
+#include "emulator/test_host.h"
+#include "station/station_abi.h"
+#include "station/station_control.h"
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <limits.h>
+#include <unistd.h>
+
+namespace {
+
+using varnix::bench::MonotonicNs;
+using varnix::bench::NullContext;
+using varnix::bench::NullDeclaration;
+using varnix::bench::ProcessCpuNs;
+using varnix::bench::StatusKiB;
+
+constexpr auto kPause = std::chrono::milliseconds(10);  // the plug-in's loop pause
+
+struct Options {
+    std::string module;
+    std::string profile;
+    double      seconds = 20.0;
+    double      warmup = 1.0;
+    double      stationSeconds = 5.0;
+};
+
+std::string BinDir() {
+    char path[PATH_MAX] = {};
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    std::string exe(path, length > 0 ? static_cast<size_t>(length) : 0);
+    return exe.substr(0, exe.find_last_of('/'));
+}
+
+[[noreturn]] void Fail(const std::string& line) {
+    std::cerr << "pipeline_bench: " << line << "\n";
+    std::exit(2);
+}
+
+VarnixSimCounters Counters() {
+    VarnixSimCounters counters{};
+    VarnixSim_GetCounters(&counters);
+    return counters;
+}
+
+// The station's cost per second of polling this profile at the loop's pace,
+// on its own: initialize, start, poll every 10 ms after the work, stop, close.
+double StationCpuPerSecond(double seconds) {
+    VarnixNative* station = VarnixNative_New();
+    auto initialize = reinterpret_cast<VarnixInitializeFn>(VarnixNative_GetInitializeDelegate(station));
+    auto start = reinterpret_cast<VarnixVoidFn>(VarnixNative_GetStartDelegate(station));
+    auto stop = reinterpret_cast<VarnixVoidFn>(VarnixNative_GetStopDelegate(station));
+    auto close = reinterpret_cast<VarnixVoidFn>(VarnixNative_GetCloseDelegate(station));
+    auto poll = reinterpret_cast<VarnixPollDataFn>(VarnixNative_GetPollDataDelegate(station));
+    VarnixMetadataBuf metadata;
+    std::memset(&metadata, 0, sizeof metadata);
+    VarnixFrameBuf frame;
+    std::memset(&frame, 0, sizeof frame);
+    initialize(&metadata, 2, 1);
+    start();
+    const int64_t cpuBefore = ProcessCpuNs();
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        poll(&frame);
+        std::this_thread::sleep_until(std::chrono::steady_clock::now() + kPause);
+    }
+    const int64_t cpu = ProcessCpuNs() - cpuBefore;
+    stop();
+    close();
+    VarnixNative_Delete(station);
+    return static_cast<double>(cpu) / seconds;
+}
+
+struct Percentiles {
+    double p50 = 0, p99 = 0, max = 0;
+    size_t count = 0;
+};
+
+Percentiles Of(std::vector<int64_t> ns) {
+    Percentiles result;
+    result.count = ns.size();
+    if (ns.empty()) return result;
+    std::sort(ns.begin(), ns.end());
+    const auto at = [&ns](double q) {
+        const size_t rank = static_cast<size_t>(std::ceil(q * static_cast<double>(ns.size())));
+        return static_cast<double>(ns[std::max<size_t>(rank, 1) - 1]) * 1e-6;
+    };
+    result.p50 = at(0.50);
+    result.p99 = at(0.99);
+    result.max = static_cast<double>(ns.back()) * 1e-6;
+    return result;
+}
+
+nlohmann::json ToJson(const Percentiles& p) {
+    return {{"p50_ms", p.p50}, {"p99_ms", p.p99}, {"max_ms", p.max}, {"samples", p.count}};
+}
+
+struct Snapshot {
+    int64_t               timeNs;
+    int64_t               cpuNs;
+    int64_t               rssKiB;
+    VarnixSimCounters     station;
+    std::vector<uint64_t> pushes;
+};
+
+Snapshot Take(const std::vector<std::unique_ptr<NullContext>>& contexts) {
+    Snapshot snapshot{MonotonicNs(), ProcessCpuNs(), StatusKiB("VmRSS"), Counters(), {}};
+    for (const auto& context : contexts) snapshot.pushes.push_back(context->Pushes());
+    return snapshot;
+}
+
+int Run(const Options& options) {
+    if (setenv("VARNIX_STATION_PROFILE", options.profile.c_str(), 1) != 0) Fail("cannot set the profile");
+    VarnixSim_Reset();
+    char error[512] = {};
+    if (VarnixSim_LastProfileError(error, sizeof error) > 0 && error[0] != '\0') {
+        Fail(std::string("station profile refused: ") + error);
+    }
+    const double stationCpuPerS = StationCpuPerSecond(options.stationSeconds);
+    VarnixSim_Reset();
+
+    varnix::emulator::PluginModule module;
+    if (!module.Load(options.module)) Fail("cannot load " + options.module + ": " + module.ErrorText());
+    varnix::emulator::TestHost host;
+    host.Handshake(module, 2);
+    host.Initialise(module);
+    host.ProvideDefinitions(module);
+    host.Instantiate(module);
+    const size_t devices = host.DeviceCount();
+    if (devices == 0) Fail("the plug-in registered no device for profile " + options.profile);
+
+    const size_t frameRoom = static_cast<size_t>((options.warmup + options.seconds + 5.0) * 80.0);
+    std::vector<std::unique_ptr<NullContext>> contexts;
+    NullDeclaration declaration;
+    for (size_t d = 0; d < devices; ++d) {
+        contexts.push_back(std::make_unique<NullContext>(frameRoom));
+        host.Device(d)->AttachContext(contexts.back().get());
+    }
+    for (size_t d = 0; d < devices; ++d) host.Device(d)->DeclareSession(1, &declaration);
+    for (size_t d = 0; d < devices; ++d) host.Device(d)->SessionOpened();
+
+    std::this_thread::sleep_for(std::chrono::duration<double>(options.warmup));
+    const Snapshot first = Take(contexts);
+    int64_t peakRssKiB = first.rssKiB;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(options.seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        peakRssKiB = std::max(peakRssKiB, StatusKiB("VmRSS"));
+    }
+    const Snapshot last = Take(contexts);
+
+    for (size_t d = 0; d < devices; ++d) host.Device(d)->SessionClosed();
+    host.Shutdown(module);  // joins the acquisition thread and every hand-off
+    const VarnixSimCounters final = Counters();
+
+    // Latency: the k-th push of a device carries the k-th delivered frame
+    // when no device missed one (checked below).
+    std::vector<int64_t> pushLatency;
+    std::vector<int64_t> pollDelay;
+    for (size_t d = 0; d < devices; ++d) {
+        const uint64_t stop = std::min<uint64_t>(last.pushes[d], contexts[d]->PushTimesNs().size());
+        for (uint64_t k = first.pushes[d]; k < stop; ++k) {
+            VarnixSimFrameInfo info{};
+            if (VarnixSim_GetDeliveredFrame(k, &info, nullptr, 0) == 0) continue;
+            pushLatency.push_back(contexts[d]->PushTimesNs()[k] - info.readyTimeNs);
+            if (d == 0) pollDelay.push_back(info.deliveredTimeNs - info.readyTimeNs);
+        }
+    }
+    uint64_t notPushed = 0;
+    uint64_t pushesInWindow = 0;
+    uint64_t pushesInRun = 0;
+    for (size_t d = 0; d < devices; ++d) {
+        const uint64_t pushed = contexts[d]->Pushes();
+        pushesInRun += pushed;
+        notPushed += final.framesDelivered > pushed ? final.framesDelivered - pushed : 0;
+        pushesInWindow += last.pushes[d] - first.pushes[d];
+    }
+    uint64_t failedStarts = 0;
+    for (const auto& line : host.LogLines()) {
+        failedStarts += line.text.find("could not be started") != std::string::npos ? 1 : 0;
+    }
+
+    const double window = static_cast<double>(last.timeNs - first.timeNs) * 1e-9;
+    const double processCpuPerS = static_cast<double>(last.cpuNs - first.cpuNs) / window;
+    const double framesInWindow = static_cast<double>(last.station.framesDelivered - first.station.framesDelivered);
+    nlohmann::json report = {
+        {"profile", options.profile},
+        {"devices", devices},
+        {"frame_multiple", VarnixSim_FrameMultiple()},
+        {"seconds", window},
+        {"frames_delivered", last.station.framesDelivered - first.station.framesDelivered},
+        {"frames_per_s", framesInWindow / window},
+        {"frames_dropped_by_queue", final.framesDropped},
+        {"frames_polled_not_pushed", notPushed},
+        {"frames_lost", final.framesDropped + notPushed},
+        {"deepest_queue", final.deepestQueue},
+        {"latency_ready_to_push", ToJson(Of(pushLatency))},
+        {"latency_ready_to_poll", ToJson(Of(pollDelay))},
+        {"process_cpu_pct", processCpuPerS * 1e-7},
+        {"station_cpu_pct", stationCpuPerS * 1e-7},
+        {"plugin_cpu_pct", (processCpuPerS - stationCpuPerS) * 1e-7},
+        {"plugin_cpu_us_per_frame", framesInWindow > 0 ? (processCpuPerS - stationCpuPerS) * window / framesInWindow * 1e-3 : 0.0},
+        {"rss_start_kib", first.rssKiB},
+        {"rss_end_kib", last.rssKiB},
+        {"rss_peak_sampled_kib", peakRssKiB},
+        {"handoff_threads_per_s", static_cast<double>(pushesInWindow + failedStarts) / window},
+        {"failed_thread_starts", failedStarts},
+        {"pushes_in_run", pushesInRun},
+    };
+    std::cout << report.dump() << "\n";
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    options.module = BinDir() + "/VarnixViconPlugin.vdd";
+    CLI::App app{"pipeline_bench: stream one session through the real module with a host that does no work, "
+                 "and print latency, loss, CPU and memory as one JSON object"};
+    app.add_option("-p,--profile", options.profile, "Station profile (JSON file)")->required();
+    app.add_option("-m,--module", options.module, "The plug-in module (default: beside this program)");
+    app.add_option("-d,--seconds", options.seconds, "Measured streaming time (default 20)");
+    app.add_option("--warmup", options.warmup, "Streaming before the measurement starts (default 1)");
+    app.add_option("--station-seconds", options.stationSeconds,
+                   "Length of the station-only phase that measures the station's cost (default 5)");
+    CLI11_PARSE(app, argc, argv);
+    try {
+        return Run(options);
+    } catch (const std::exception& e) {
+        Fail(e.what());
+    }
+}
