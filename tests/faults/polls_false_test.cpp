@@ -1,0 +1,30 @@
+// The station's polls answer false for 5 s while it keeps producing (its
+// queue overflows meanwhile), then frames come again: the devices resume with
+// exactly the frames the station hands out, in order, none corrupted.
+#include "tests/faults/fault_support.h"
+
+TEST(Faults, PollsFalseForFiveSecondsThenFramesAgain) {
+    VarnixSim_Reset();
+    varnix::emulator::PluginModule module;
+    {
+        varnix::emulator::TestHost host;
+        e2e::BringUp(host, module);
+        if (HasFatalFailure()) return;
+        ASSERT_TRUE(faults::PushesReach(host, 5));
+
+        VarnixSim_FailPollsFor(5000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));  // hand-offs in flight land
+        const uint64_t stalled = faults::FewestPushes(host);
+        std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+        EXPECT_LE(faults::FewestPushes(host), stalled + 1) << "pushes while every poll failed";
+
+        ASSERT_TRUE(faults::PushesReach(host, stalled + 20)) << "no frames after the polls recovered";
+        VarnixSimCounters counters{};
+        VarnixSim_GetCounters(&counters);
+        EXPECT_GT(counters.framesDropped, 0u) << "the station's queue should have overflowed";
+
+        faults::ShutDownCleanly(host, module);
+        faults::ExpectEveryDeviceGotItsSlices(host);
+    }
+    EXPECT_TRUE(module.Unload()) << module.ErrorText();
+}
