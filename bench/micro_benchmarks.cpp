@@ -14,6 +14,7 @@
 #include "acquisition/handoff_launcher.h"
 #include "bench/allocation_counter.h"
 #include "bench/null_host.h"
+#include "bench/process_probe.h"
 #include "bridge/bridge.h"
 #include "catalogue/station_catalogue_build.h"
 #include "device/parameter_value_bool.h"
@@ -116,6 +117,7 @@ void BM_HandoffPass(benchmark::State& state) {
     std::vector<std::thread> handoffs(static_cast<size_t>(devices));
 
     const uint64_t allocationsBefore = varnix::bench::AllocationCount();
+    const int64_t  cpuBefore = varnix::bench::ProcessCpuNs();
     for (auto _ : state) {
         for (size_t d = 0; d < list.size(); ++d) {
             list[d]->Gate().TakeGate();
@@ -129,6 +131,7 @@ void BM_HandoffPass(benchmark::State& state) {
     }
     // Read after the joins, so the deliveries' own allocations count too.
     const uint64_t allocations = varnix::bench::AllocationCount() - allocationsBefore;
+    const int64_t  cpu = varnix::bench::ProcessCpuNs() - cpuBefore;
     uint64_t pushes = 0;
     for (const auto& context : contexts) pushes += context->Pushes();
     const double handoffsDone = static_cast<double>(state.iterations()) * devices;
@@ -136,8 +139,22 @@ void BM_HandoffPass(benchmark::State& state) {
     state.counters["pushes_per_handoff"] = static_cast<double>(pushes) / handoffsDone;
     state.counters["per_device_ns"] = benchmark::Counter(
         handoffsDone, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["process_cpu_ns_per_handoff"] = static_cast<double>(cpu) / handoffsDone;
 }
 BENCHMARK(BM_HandoffPass)->Arg(1)->Arg(16)->Arg(64)->UseRealTime();
+
+// The floor under a hand-off: the platform's cost of starting and joining a
+// thread that does nothing, all threads' CPU counted as in the pass.
+void BM_ThreadStartFloor(benchmark::State& state) {
+    const int64_t cpuBefore = varnix::bench::ProcessCpuNs();
+    for (auto _ : state) {
+        std::thread idle([] {});
+        idle.join();
+    }
+    state.counters["process_cpu_ns_per_handoff"] =
+        static_cast<double>(varnix::bench::ProcessCpuNs() - cpuBefore) / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_ThreadStartFloor)->UseRealTime();
 
 void BM_ParameterRoundTrip(benchmark::State& state) {
     bool on = false;

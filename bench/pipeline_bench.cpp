@@ -214,6 +214,15 @@ int Run(const Options& options) {
         failedStarts += line.text.find("could not be started") != std::string::npos ? 1 : 0;
     }
 
+    // The station keeps its last 4096 delivered frames with their values:
+    // until that ring is full it grows the process by one frame per delivery.
+    VarnixSimFrameInfo latestFrame{};
+    VarnixSim_GetDeliveredFrame(final.framesDelivered - 1, &latestFrame, nullptr, 0);
+    const uint64_t ringFramesStart = std::min<uint64_t>(first.station.framesDelivered, 4096);
+    const uint64_t ringFramesEnd = std::min<uint64_t>(last.station.framesDelivered, 4096);
+    const int64_t  ringGrowthKiB =
+        static_cast<int64_t>((ringFramesEnd - ringFramesStart) * latestFrame.valueCount * sizeof(float) / 1024);
+
     const double window = static_cast<double>(last.timeNs - first.timeNs) * 1e-9;
     const double processCpuPerS = static_cast<double>(last.cpuNs - first.cpuNs) / window;
     const double framesInWindow = static_cast<double>(last.station.framesDelivered - first.station.framesDelivered);
@@ -237,6 +246,8 @@ int Run(const Options& options) {
         {"rss_start_kib", first.rssKiB},
         {"rss_end_kib", last.rssKiB},
         {"rss_peak_sampled_kib", peakRssKiB},
+        {"station_ring_growth_kib", ringGrowthKiB},
+        {"rss_growth_less_station_ring_kib", last.rssKiB - first.rssKiB - ringGrowthKiB},
         {"handoff_threads_per_s", static_cast<double>(pushesInWindow + failedStarts) / window},
         {"failed_thread_starts", failedStarts},
         {"pushes_in_run", pushesInRun},
