@@ -11,7 +11,8 @@ TEST(Faults, PushHeldForOneSecond) {
     varnix::emulator::PluginModule module;
     {
         varnix::emulator::TestHost host;
-        std::atomic<int64_t> heldUntilNs{0};
+        std::atomic<int64_t> heldUntilNs{0};  // [handoff] writes, test thread reads
+        // [handoff] Runs inside PushSamples on the plug-in's hand-off thread.
         host.Faults().SetPushHook([&](const varnix::emulator::PushView& push) {
             if (push.device == 0 && push.pushNumber == kHeldPush) {
                 std::this_thread::sleep_for(std::chrono::seconds(1));
