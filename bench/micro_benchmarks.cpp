@@ -7,6 +7,8 @@
 //   HandoffPass/N       one hand-off pass over N devices: gate, join the last
 //                       delivery, one block copy, one thread start, per device
 //   ParameterRoundTrip  a trigger value set, copied to another value and read back
+//   ThreadStartFloor    start and join of a thread that does nothing (the platform's floor)
+//   PersistentWorkerWake/N  waking one long-lived worker per device instead (for scale only)
 //
 // The pass reports the allocations it made per device and frame (counted by
 // a replaced global operator new): the thread's start record is the only one
@@ -24,8 +26,10 @@
 #include <benchmark/benchmark.h>
 #include <boost/make_shared.hpp>
 
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -155,6 +159,70 @@ void BM_ThreadStartFloor(benchmark::State& state) {
         static_cast<double>(varnix::bench::ProcessCpuNs() - cpuBefore) / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_ThreadStartFloor)->UseRealTime();
+
+// What one thread per hand-off costs against a design it is not allowed to
+// use: one long-lived worker per device, woken for each frame. The figure
+// bounds what the per-frame thread start costs; the plug-in keeps the start.
+class SleepingWorker {
+public:
+    SleepingWorker() : thread_([this] { Serve(); }) {}
+    ~SleepingWorker() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            quit_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
+    }
+    // Waits for the last delivery to end (as TakeGate does), then wakes the worker.
+    void Deliver() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        done_.wait(lock, [this] { return !pending_; });
+        pending_ = true;
+        wake_.notify_one();
+    }
+    void WaitIdle() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        done_.wait(lock, [this] { return !pending_; });
+    }
+
+private:
+    void Serve() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return pending_ || quit_; });
+            if (quit_) return;
+            lock.unlock();
+            context_.PushSamples(0, 0, 0, nullptr, 0, nullptr, 0);
+            lock.lock();
+            pending_ = false;
+            done_.notify_one();
+        }
+    }
+    NullContext             context_;
+    std::mutex              mutex_;
+    std::condition_variable wake_;
+    std::condition_variable done_;
+    bool                    pending_ = false;
+    bool                    quit_ = false;
+    std::thread             thread_;
+};
+
+void BM_PersistentWorkerWake(benchmark::State& state) {
+    std::vector<std::unique_ptr<SleepingWorker>> workers;
+    for (int64_t d = 0; d < state.range(0); ++d) workers.push_back(std::make_unique<SleepingWorker>());
+    const int64_t cpuBefore = varnix::bench::ProcessCpuNs();
+    for (auto _ : state) {
+        for (auto& worker : workers) worker->Deliver();
+    }
+    for (auto& worker : workers) worker->WaitIdle();
+    const double deliveries = static_cast<double>(state.iterations()) * static_cast<double>(state.range(0));
+    state.counters["per_device_ns"] =
+        benchmark::Counter(deliveries, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["process_cpu_ns_per_handoff"] =
+        static_cast<double>(varnix::bench::ProcessCpuNs() - cpuBefore) / deliveries;
+}
+BENCHMARK(BM_PersistentWorkerWake)->Arg(16)->Arg(64)->UseRealTime();
 
 void BM_ParameterRoundTrip(benchmark::State& state) {
     bool on = false;

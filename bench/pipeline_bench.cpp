@@ -214,14 +214,17 @@ int Run(const Options& options) {
         failedStarts += line.text.find("could not be started") != std::string::npos ? 1 : 0;
     }
 
-    // The station keeps its last 4096 delivered frames with their values:
-    // until that ring is full it grows the process by one frame per delivery.
+    // The station keeps its last 4096 delivered frames, their values within
+    // a budget of 16 Mi floats: until that ring is full it grows the process
+    // by one frame per delivery.
     VarnixSimFrameInfo latestFrame{};
     VarnixSim_GetDeliveredFrame(final.framesDelivered - 1, &latestFrame, nullptr, 0);
-    const uint64_t ringFramesStart = std::min<uint64_t>(first.station.framesDelivered, 4096);
-    const uint64_t ringFramesEnd = std::min<uint64_t>(last.station.framesDelivered, 4096);
-    const int64_t  ringGrowthKiB =
-        static_cast<int64_t>((ringFramesEnd - ringFramesStart) * latestFrame.valueCount * sizeof(float) / 1024);
+    const auto ringBytes = [&latestFrame](uint64_t delivered) {
+        const uint64_t floats = std::min<uint64_t>(delivered, 4096) * latestFrame.valueCount;
+        return std::min<uint64_t>(floats, uint64_t{16} << 20) * sizeof(float);
+    };
+    const int64_t ringGrowthKiB = static_cast<int64_t>(
+        (ringBytes(last.station.framesDelivered) - ringBytes(first.station.framesDelivered)) / 1024);
 
     const double window = static_cast<double>(last.timeNs - first.timeNs) * 1e-9;
     const double processCpuPerS = static_cast<double>(last.cpuNs - first.cpuNs) / window;

@@ -95,8 +95,9 @@ if os.path.exists(micro):
         name = b["run_name"].replace("BM_", "").replace("/real_time", "")
         unit = b["time_unit"]
         extra = []
-        if "allocs_per_handoff" in b:
+        if "per_device_ns" in b:
             extra.append(f"{b['per_device_ns'] * 1e6:.1f} us/device wall")
+        if "allocs_per_handoff" in b:
             extra.append(f"{b['allocs_per_handoff']:.2f} allocs/hand-off")
             extra.append(f"{b['pushes_per_handoff']:.2f} pushes/hand-off")
         if "process_cpu_ns_per_handoff" in b:
