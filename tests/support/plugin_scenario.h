@@ -1,0 +1,103 @@
+// Shared steps of the scenarios that drive the real module: loaded with
+// dlopen by the recording test host, beside the simulated station (linked
+// into the test, so the module's bridge loads the very library the test
+// controls).
+#pragma once
+
+#include "emulator/plugin_module.h"
+#include "emulator/test_host.h"
+#include "station/station_control.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace scenario {
+
+inline std::string ModulePath() {
+    const char* bin = std::getenv("VARNIX_BIN_DIR");
+    return std::string(bin != nullptr ? bin : ".") + "/VarnixViconPlugin.vdd";
+}
+
+// Bounded wait: true once `done` holds, false when `limit` ran out.
+template <typename Predicate>
+bool Eventually(Predicate done, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+// Station calls by function name, polls included only while logged.
+inline std::vector<std::string> StationCallNames() {
+    std::vector<std::string> names;
+    VarnixSimCall call;
+    for (size_t i = 0; VarnixSim_GetCall(i, &call) != 0; ++i) names.push_back(call.function);
+    return names;
+}
+
+// Handshake, Initialise, definitions and instantiation.
+inline void Publish(varnix::emulator::TestHost& host, varnix::emulator::PluginModule& module) {
+    if (!module.Loaded()) {
+        ASSERT_TRUE(module.Load(ModulePath())) << module.ErrorText();
+    }
+    host.Handshake(module);
+    ASSERT_TRUE(host.Initialise(module));
+    host.ProvideDefinitions(module);
+    host.Instantiate(module);
+}
+
+// Every device attached and declared (last first, so that no device is
+// pushed a session it was not told of), then waits until the session start
+// made them all ready; with `open`, every session is then opened.
+inline void DeclareAll(varnix::emulator::TestHost& host, bool open) {
+    ASSERT_GT(host.DeviceCount(), 0u);
+    for (size_t d = 0; d < host.DeviceCount(); ++d) host.AttachContext(d);
+    for (size_t d = host.DeviceCount(); d-- > 0;) {
+        host.DeclareSession(d, 100 + static_cast<int32_t>(d));
+    }
+    ASSERT_TRUE(Eventually([&] {
+        for (size_t d = 0; d < host.DeviceCount(); ++d) {
+            if (host.GetStatus(d).readyState != 1) return false;
+        }
+        return true;
+    })) << "the session start never made the devices ready";
+    if (open) {
+        for (size_t d = 0; d < host.DeviceCount(); ++d) host.SessionOpened(d);
+    }
+}
+
+inline bool PushesReach(varnix::emulator::TestHost& host, uint64_t count,
+                        std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    return Eventually(
+        [&] {
+            for (size_t d = 0; d < host.DeviceCount(); ++d) {
+                if (host.Context(d).PushCount() < count) return false;
+            }
+            return true;
+        },
+        limit);
+}
+
+inline uint64_t TotalPushes(varnix::emulator::TestHost& host) {
+    uint64_t total = 0;
+    for (size_t d = 0; d < host.DeviceCount(); ++d) total += host.Context(d).PushCount();
+    return total;
+}
+
+// Every contract violation the host saw, one per line ("" when none).
+inline std::string Violations(varnix::emulator::TestHost& host) {
+    std::string text;
+    for (const auto& violation : host.Monitor().Violations()) {
+        text += varnix::emulator::Describe(violation) + "\n";
+    }
+    return text;
+}
+
+}  // namespace scenario
