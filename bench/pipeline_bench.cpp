@@ -106,7 +106,7 @@ double StationCpuPerSecond(double seconds) {
 }
 
 struct Percentiles {
-    double p50 = 0, p99 = 0, max = 0;
+    double min = 0, p50 = 0, p99 = 0, max = 0;
     size_t count = 0;
 };
 
@@ -119,6 +119,7 @@ Percentiles Of(std::vector<int64_t> ns) {
         const size_t rank = static_cast<size_t>(std::ceil(q * static_cast<double>(ns.size())));
         return static_cast<double>(ns[std::max<size_t>(rank, 1) - 1]) * 1e-6;
     };
+    result.min = static_cast<double>(ns.front()) * 1e-6;
     result.p50 = at(0.50);
     result.p99 = at(0.99);
     result.max = static_cast<double>(ns.back()) * 1e-6;
@@ -126,7 +127,7 @@ Percentiles Of(std::vector<int64_t> ns) {
 }
 
 nlohmann::json ToJson(const Percentiles& p) {
-    return {{"p50_ms", p.p50}, {"p99_ms", p.p99}, {"max_ms", p.max}, {"samples", p.count}};
+    return {{"min_ms", p.min}, {"p50_ms", p.p50}, {"p99_ms", p.p99}, {"max_ms", p.max}, {"samples", p.count}};
 }
 
 struct Snapshot {

@@ -1,0 +1,47 @@
+// pipeline_bench's bookkeeping against a short real run: every push matched
+// to its own frame, nothing lost, one thread per push.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+std::string RunCommand(const std::string& command) {
+    std::string output;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char chunk[4096];
+        size_t n;
+        while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) output.append(chunk, n);
+        pclose(pipe);
+    }
+    return output;
+}
+
+// Guards against pushes matched to the wrong station frame (an off-by-one
+// in the delivery index shows as a negative or a 13.5 ms-shifted latency).
+TEST(PipelineBench, SixteenSensorsReportMatchedPushesAndNoLoss) {
+    const std::string bin = std::getenv("VARNIX_BIN_DIR");
+    const std::string source = std::getenv("VARNIX_SOURCE_DIR");
+    const std::string output = RunCommand(bin + "/pipeline_bench -p " + source +
+                                   "/profiles/sensors16.json -d 2 --warmup 0.5 --station-seconds 0.5");
+    const nlohmann::json report = nlohmann::json::parse(output, nullptr, false);
+    ASSERT_FALSE(report.is_discarded()) << "not one JSON object: " << output;
+
+    EXPECT_EQ(report["devices"], 16);
+    EXPECT_EQ(report["frames_lost"], 0);
+    EXPECT_EQ(report["failed_thread_starts"], 0);
+    const auto& latency = report["latency_ready_to_push"];
+    EXPECT_GE(latency["min_ms"].get<double>(), 0.0) << "a push before its frame was ready";
+    EXPECT_GE(latency["p50_ms"].get<double>(), report["latency_ready_to_poll"]["p50_ms"].get<double>());
+    // Every device pushes every frame of the window (give or take the
+    // deliveries in flight at either end of it).
+    const double expected = 16.0 * report["frames_delivered"].get<double>();
+    EXPECT_NEAR(latency["samples"].get<double>(), expected, 16.0 * 2);
+    EXPECT_NEAR(report["handoff_threads_per_s"].get<double>(), 16.0 * report["frames_per_s"].get<double>(),
+                16.0 * report["frames_per_s"].get<double>() * 0.05);
+}
+
+}  // namespace
