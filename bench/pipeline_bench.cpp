@@ -201,6 +201,18 @@ int Run(const Options& options) {
             if (d == 0) pollDelay.push_back(info.deliveredTimeNs - info.readyTimeNs);
         }
     }
+    // The pass: from the poll that handed a frame out to the last device's
+    // push of it.
+    std::vector<int64_t> passTime;
+    for (uint64_t k = first.pushes[0]; k < std::min<uint64_t>(last.pushes[0], frameRoom); ++k) {
+        VarnixSimFrameInfo info{};
+        if (VarnixSim_GetDeliveredFrame(k, &info, nullptr, 0) == 0) continue;
+        int64_t lastPush = 0;
+        for (size_t d = 0; d < devices; ++d) {
+            if (k < contexts[d]->Pushes()) lastPush = std::max(lastPush, contexts[d]->PushTimesNs()[k]);
+        }
+        passTime.push_back(lastPush - info.deliveredTimeNs);
+    }
     uint64_t notPushed = 0;
     uint64_t pushesInWindow = 0;
     uint64_t pushesInRun = 0;
@@ -243,6 +255,7 @@ int Run(const Options& options) {
         {"deepest_queue", final.deepestQueue},
         {"latency_ready_to_push", ToJson(Of(pushLatency))},
         {"latency_ready_to_poll", ToJson(Of(pollDelay))},
+        {"poll_to_last_push", ToJson(Of(passTime))},
         {"process_cpu_pct", processCpuPerS * 1e-7},
         {"station_cpu_pct", stationCpuPerS * 1e-7},
         {"plugin_cpu_pct", (processCpuPerS - stationCpuPerS) * 1e-7},

@@ -3,7 +3,7 @@
 # sizes and prints one table, headed by the machine and the commands.
 #
 #   bench/run-benchmarks.sh [-B build-dir] [-d seconds] [-s "16 64 128"]
-#                           [-F "1 2"] [-r repetitions] [--no-build] [--no-micro]
+#                           [-F "1 2"] [-r repetitions] [--rt] [--no-build] [--no-micro]
 #
 # Defaults: build folder build-bench beside this script's folder, 20 s per
 # pipeline run, sizes 16, 64 and 128 (profiles/sensors<N>.json), frame
@@ -12,7 +12,10 @@
 # When perf can count the clone system calls, one extra 5 s run at the first
 # size counts the threads the process started per push (1 by design: one
 # hand-off thread per push); it runs apart because counting clones makes
-# every thread start dearer.
+# every thread start dearer. --rt also runs every size at F=1 under
+# `chrt -f 10` (SCHED_FIFO, needs the right to use it): on a shared machine
+# that keeps other people's work from preempting the plug-in's threads, a
+# stand-in for a quiet machine.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -23,6 +26,7 @@ multiples="1"
 repetitions=5
 do_build=1
 do_micro=1
+do_rt=0
 while [[ $# -gt 0 ]]; do
   case "$1" in
     -B) build="$2"; shift 2 ;;
@@ -32,7 +36,8 @@ while [[ $# -gt 0 ]]; do
     -r) repetitions="$2"; shift 2 ;;
     --no-build) do_build=0; shift ;;
     --no-micro) do_micro=0; shift ;;
-    -h|--help) sed -n '2,16p' "$0"; exit 0 ;;
+    --rt) do_rt=1; shift ;;
+    -h|--help) sed -n '2,19p' "$0"; exit 0 ;;
     *) echo "run-benchmarks.sh: unknown argument '$1' (try --help)" >&2; exit 2 ;;
   esac
 done
@@ -72,6 +77,15 @@ for n in $sizes; do
   done
 done
 
+if [[ $do_rt == 1 ]]; then
+  for n in $sizes; do
+    command=(chrt -f 10 "$bin/pipeline_bench" -p "$root/profiles/sensors$n.json" -d "$seconds")
+    echo "command: ${command[*]}"
+    "${command[@]}" >"$work/pipe-$n-1rt.json"
+    runs+=("$n-1rt")
+  done
+fi
+
 first_size=${sizes%% *}
 if command -v perf >/dev/null && perf stat -x, -e syscalls:sys_enter_clone3 -o /dev/null true 2>/dev/null; then
   command=(perf stat -x, -e syscalls:sys_enter_clone3,syscalls:sys_enter_clone -o "$work/perf.txt" --
@@ -104,8 +118,9 @@ if os.path.exists(micro):
             extra.append(f"{b['process_cpu_ns_per_handoff'] / 1000:.1f} us CPU/thread (all threads)")
         print(f"{name:<28}{b['real_time']:>10.1f} {unit}  {', '.join(extra)}")
 
-print("\npipeline (null host; latency = station frame ready -> push; CPU in % of one core)")
-head = ["sensors", "F", "frames/s", "lost", "p50 ms", "p99 ms", "max ms", "poll p99",
+print("\npipeline (null host; latency = station frame ready -> push; poll = ready -> poll;")
+print("pass = poll -> last device's push; CPU in % of one core; F 1rt = F 1 under chrt -f 10)")
+head = ["sensors", "F  ", "frames/s", "lost", "p50 ms", "p99 ms", "max ms", "poll p99", "pass p99",
         "plug-in CPU %", "us/frame", "station %", "RSS start->end KiB", "less ring", "threads/s"]
 print("  ".join(head))
 for run in runs:
@@ -114,6 +129,7 @@ for run in runs:
     lat, poll = r["latency_ready_to_push"], r["latency_ready_to_poll"]
     row = [n, f, f"{r['frames_per_s']:.1f}", r["frames_lost"],
            f"{lat['p50_ms']:.2f}", f"{lat['p99_ms']:.2f}", f"{lat['max_ms']:.2f}", f"{poll['p99_ms']:.2f}",
+           f"{r['poll_to_last_push']['p99_ms']:.2f}",
            f"{r['plugin_cpu_pct']:.2f}", f"{r['plugin_cpu_us_per_frame']:.0f}", f"{r['station_cpu_pct']:.2f}",
            f"{r['rss_start_kib']}->{r['rss_end_kib']}", r["rss_growth_less_station_ring_kib"],
            f"{r['handoff_threads_per_s']:.0f}"]
