@@ -47,3 +47,23 @@ TEST(PipelineBench, SixteenSensorsReportMatchedPushesAndNoLoss) {
 }
 
 }  // namespace
+
+namespace {
+
+// Guards against the table script falling out of step with the JSON that
+// pipeline_bench prints (a renamed key ends the script with a traceback).
+TEST(RunBenchmarksScript, PrintsOneRowPerRunAndTheCloneCheck) {
+    const std::string bin = std::getenv("VARNIX_BIN_DIR");
+    const std::string source = std::getenv("VARNIX_SOURCE_DIR");
+    const std::string output = RunCommand(source + "/bench/run-benchmarks.sh --no-build --no-micro -B " + bin +
+                                          "/.. -s 16 -F '1 2' -d 1 2>&1; echo exit=$?");
+    EXPECT_NE(output.find("exit=0"), std::string::npos) << output;
+    EXPECT_NE(output.find("machine: "), std::string::npos) << output;
+    EXPECT_NE(output.find("/pipeline_bench -p " + source + "/profiles/sensors16.json -d 1\n"), std::string::npos)
+        << output;
+    EXPECT_NE(output.find("\n     16    1 "), std::string::npos) << output;
+    EXPECT_NE(output.find("\n     16    2 "), std::string::npos) << output;
+    EXPECT_EQ(output.find("Traceback"), std::string::npos) << output;
+}
+
+}  // namespace
