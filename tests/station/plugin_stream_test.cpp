@@ -16,6 +16,13 @@ TEST(StationThroughPlugin, SlicesReachTheirDevicesUnchanged) {
         ASSERT_EQ(host.DeviceCount(), 4u);
         Declare(host);
         ASSERT_TRUE(PushesReach(host, kFrames));
+        // A push is counted as it enters the host and recorded as it leaves.
+        ASSERT_TRUE(Eventually([&] {
+            for (size_t d = 0; d < host.DeviceCount(); ++d) {
+                if (host.Context(d).Pushes().size() < kFrames) return false;
+            }
+            return true;
+        }));
 
         size_t offset = 0;
         for (size_t d = 0; d < host.DeviceCount(); ++d) {
