@@ -10,6 +10,7 @@ TEST(Faults, HostFailingEveryOperation) {
     {
         // Publishing and registering into a host that fails everything.
         varnix::emulator::TestHost host;
+        faults::ShutdownOnEarlyExit guard(host, module);
         host.Faults().Fail(varnix::emulator::FaultSwitches::kEveryOperation);
         ASSERT_TRUE(module.Load(e2e::ModulePath())) << module.ErrorText();
         host.Handshake(module);
@@ -24,6 +25,7 @@ TEST(Faults, HostFailingEveryOperation) {
     {
         // Streaming into a host that starts failing everything.
         varnix::emulator::TestHost host;
+        faults::ShutdownOnEarlyExit guard(host, module);
         host.Handshake(module);
         ASSERT_TRUE(host.Initialise(module));
         host.ProvideDefinitions(module);

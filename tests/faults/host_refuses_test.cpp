@@ -30,6 +30,7 @@ TEST(Faults, HostRefusesEveryDevice) {
     varnix::emulator::PluginModule module;
     {
         varnix::emulator::TestHost host;
+        faults::ShutdownOnEarlyExit guard(host, module);
         PublishDefinitions(host, module);
         if (HasFatalFailure()) return;
         host.Faults().Fail("RegisterDevice");

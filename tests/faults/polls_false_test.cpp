@@ -8,6 +8,7 @@ TEST(Faults, PollsFalseForFiveSecondsThenFramesAgain) {
     varnix::emulator::PluginModule module;
     {
         varnix::emulator::TestHost host;
+        faults::ShutdownOnEarlyExit guard(host, module);
         e2e::BringUp(host, module);
         if (HasFatalFailure()) return;
         ASSERT_TRUE(faults::PushesReach(host, 5));

@@ -11,6 +11,7 @@ TEST(Faults, PushHeldForOneSecond) {
     varnix::emulator::PluginModule module;
     {
         varnix::emulator::TestHost host;
+        faults::ShutdownOnEarlyExit guard(host, module);
         std::atomic<int64_t> heldUntilNs{0};  // [handoff] writes, test thread reads
         // [handoff] Runs inside PushSamples on the plug-in's hand-off thread.
         host.Faults().SetPushHook([&](const varnix::emulator::PushView& push) {

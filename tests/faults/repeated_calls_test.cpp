@@ -11,6 +11,7 @@ TEST(Faults, DefinitionsAndInstantiationCalledTwice) {
     varnix::emulator::PluginModule module;
     {
         varnix::emulator::TestHost host;
+        faults::ShutdownOnEarlyExit guard(host, module);
         ASSERT_TRUE(module.Load(e2e::ModulePath())) << module.ErrorText();
         host.Handshake(module);
         ASSERT_TRUE(host.Initialise(module));

@@ -9,6 +9,7 @@ TEST(Faults, SessionDeclaredAgainWhileStreaming) {
     varnix::emulator::PluginModule module;
     {
         varnix::emulator::TestHost host;
+        faults::ShutdownOnEarlyExit guard(host, module);
         e2e::BringUp(host, module);
         if (HasFatalFailure()) return;
         for (size_t d = 0; d < host.DeviceCount(); ++d) host.SessionOpened(d);

@@ -14,6 +14,7 @@ TEST(Faults, ShutdownWhileStreamingThenUnloadTwoHundredTimes) {
         varnix::emulator::PluginModule module;
         {
             varnix::emulator::TestHost host;
+            faults::ShutdownOnEarlyExit guard(host, module);
             const int moment = round % 4;
             if (moment == 3) host.Faults().HoldPushes(20);  // Shutdown meets a push in the host
             e2e::BringUp(host, module);
