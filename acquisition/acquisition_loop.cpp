@@ -112,6 +112,11 @@ void RunAcquisitionLoop(AcquisitionSignal& signal) {
         snapshot.Refresh();
         const DeviceList& devices = snapshot.Devices();
         if (!devices.empty() && devices.front()->ConfigureRequested()) {
+            // The copy above may predate the end of an instantiation (this
+            // thread can be held up between the copy and the check); once the
+            // first device asks for a session, the host has registered them
+            // all, so copy again or the devices added meanwhile never get ready.
+            snapshot.Refresh();
             StartSession(devices);
         }
         if (!signal.Running()) {
