@@ -18,7 +18,14 @@ TEST(Faults, ShutdownWhileStreamingThenUnloadTwoHundredTimes) {
             const int moment = round % 4;
             if (moment == 3) host.Faults().HoldPushes(20);  // Shutdown meets a push in the host
             e2e::BringUp(host, module);
-            if (HasFatalFailure()) return;
+            if (HasFatalFailure()) {
+                for (const auto& line : host.LogLines()) ADD_FAILURE() << "plug-in said: " << line.text;
+                VarnixSimCounters counters{};
+                VarnixSim_GetCounters(&counters);
+                ADD_FAILURE() << "station: sessions started " << counters.sessionsStarted << ", polls "
+                              << counters.polls;
+                return;
+            }
             if (moment > 0) {
                 ASSERT_TRUE(faults::PushesReach(host, static_cast<uint64_t>(moment)));
             }
