@@ -11,6 +11,7 @@ TEST(EndToEnd, ShutdownWhileStreamingThenUnloadHundredTimes) {
         varnix::emulator::PluginModule module;
         {
             varnix::emulator::TestHost host;
+            scenario::ShutdownOnEarlyExit guard(host, module);
             e2e::BringUp(host, module);
             if (HasFatalFailure()) return;
             ASSERT_TRUE(e2e::Eventually([&] { return host.Context(0).PushCount() > 0; }))

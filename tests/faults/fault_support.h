@@ -137,23 +137,6 @@ inline void ShutDownCleanly(varnix::emulator::TestHost& host, varnix::emulator::
     EXPECT_EQ(host.Monitor().Count(), 0u) << e2e::Violations(host);
 }
 
-// [test thread] Shuts the module down when a test leaves early on a failed
-// assertion, so that the plug-in's threads never push into a host that is
-// already gone (which would hide the failure under a use-after-free).
-// Declare it right after the host.
-class ShutdownOnEarlyExit {
-public:
-    ShutdownOnEarlyExit(varnix::emulator::TestHost& host, varnix::emulator::PluginModule& module)
-        : host_(host), module_(module) {}
-    ShutdownOnEarlyExit(const ShutdownOnEarlyExit&) = delete;
-    ShutdownOnEarlyExit& operator=(const ShutdownOnEarlyExit&) = delete;
-    ~ShutdownOnEarlyExit() {
-        if (module_.Loaded() && host_.Log().Count("export:Shutdown") == 0) host_.Shutdown(module_);
-    }
-
-private:
-    varnix::emulator::TestHost&     host_;
-    varnix::emulator::PluginModule& module_;
-};
+using scenario::ShutdownOnEarlyExit;
 
 }  // namespace faults

@@ -62,12 +62,25 @@ inline void DeclareAll(varnix::emulator::TestHost& host, bool open) {
     for (size_t d = host.DeviceCount(); d-- > 0;) {
         host.DeclareSession(d, 100 + static_cast<int32_t>(d));
     }
-    ASSERT_TRUE(Eventually([&] {
+    const bool ready = Eventually([&] {
         for (size_t d = 0; d < host.DeviceCount(); ++d) {
             if (host.GetStatus(d).readyState != 1) return false;
         }
         return true;
-    })) << "the session start never made the devices ready";
+    });
+    if (!ready) {
+        VarnixSimCounters counters{};
+        VarnixSim_GetCounters(&counters);
+        std::string states;
+        for (size_t d = 0; d < host.DeviceCount(); ++d) {
+            states += " " + std::to_string(host.GetStatus(d).readyState);
+        }
+        std::string log;
+        for (const auto& line : host.LogLines()) log += "\n  plug-in said: " + line.text;
+        FAIL() << "the session start never made the devices ready; ready states" << states
+               << "; station sessions started " << counters.sessionsStarted << ", polls "
+               << counters.polls << ", frames delivered " << counters.framesDelivered << log;
+    }
     if (open) {
         for (size_t d = 0; d < host.DeviceCount(); ++d) host.SessionOpened(d);
     }
@@ -99,5 +112,24 @@ inline std::string Violations(varnix::emulator::TestHost& host) {
     }
     return text;
 }
+
+// [test thread] Shuts the module down when a test leaves early on a failed
+// assertion, so that the plug-in's threads never push into a host that is
+// already gone (which would hide the failure under a use-after-free).
+// Declare it right after the host.
+class ShutdownOnEarlyExit {
+public:
+    ShutdownOnEarlyExit(varnix::emulator::TestHost& host, varnix::emulator::PluginModule& module)
+        : host_(host), module_(module) {}
+    ShutdownOnEarlyExit(const ShutdownOnEarlyExit&) = delete;
+    ShutdownOnEarlyExit& operator=(const ShutdownOnEarlyExit&) = delete;
+    ~ShutdownOnEarlyExit() {
+        if (module_.Loaded() && host_.Log().Count("export:Shutdown") == 0) host_.Shutdown(module_);
+    }
+
+private:
+    varnix::emulator::TestHost&     host_;
+    varnix::emulator::PluginModule& module_;
+};
 
 }  // namespace scenario
