@@ -2,6 +2,7 @@
 
 #include "acquisition/handoff_launcher.h"
 #include "acquisition/session_start.h"
+#include "acquisition/station_silence.h"
 #include "bridge/bridge.h"
 #include "device/vdevice.h"
 #include "plugin/plugin_state.h"
@@ -108,6 +109,7 @@ void RunAcquisitionLoop(AcquisitionSignal& signal) {
     VarnixFrameBuf frame;
     std::memset(&frame, 0, sizeof frame);
     DeviceSnapshot snapshot;
+    StationSilenceWatch silence;
     while (signal.Running()) {
         snapshot.Refresh();
         const DeviceList& devices = snapshot.Devices();
@@ -117,7 +119,7 @@ void RunAcquisitionLoop(AcquisitionSignal& signal) {
             // first device asks for a session, the host has registered them
             // all, so copy again or the devices added meanwhile never get ready.
             snapshot.Refresh();
-            StartSession(devices);
+            silence.SessionStarted(StartSession(devices).stopInput);
         }
         if (!signal.Running()) {
             break;
@@ -125,7 +127,10 @@ void RunAcquisitionLoop(AcquisitionSignal& signal) {
         // The station's array is read only until the next poll: every slice
         // is copied out of it within this cycle.
         if (varnix_pollData(frame) && frame.samples != nullptr) {
+            silence.Frame(std::chrono::steady_clock::now());
             HandOffFrame(snapshot, frame.samples);
+        } else {
+            silence.NoFrame(std::chrono::steady_clock::now());
         }
         signal.PauseUntil(std::chrono::steady_clock::now() + kPollPause);
     }

@@ -22,12 +22,6 @@ void Trace(const char* text) {
     }
 }
 
-struct TriggerSettings {
-    bool startInput = false;
-    bool stopInput = false;
-    bool outputTriggers = false;
-};
-
 TriggerSettings ReadTriggerSettings(vDevice& first) {
     TriggerSettings settings;
     ViconDigitalDevice::IDeviceContext* context = first.Context();
@@ -42,7 +36,7 @@ TriggerSettings ReadTriggerSettings(vDevice& first) {
 
 }  // namespace
 
-void StartSession(const DeviceList& devices) {
+TriggerSettings StartSession(const DeviceList& devices) {
     for (size_t i = 0; i < DevicesToServe(devices); ++i) {
         devices[i]->SetReadyState(0);
     }
@@ -68,6 +62,7 @@ void StartSession(const DeviceList& devices) {
             context->RequestUpdate();
         }
     }
+    return settings;
 }
 
 }  // namespace varnix

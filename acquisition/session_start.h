@@ -6,6 +6,13 @@
 
 namespace varnix {
 
+// The station's trigger inputs as a session start configured them.
+struct TriggerSettings {
+    bool startInput = false;
+    bool stopInput = false;
+    bool outputTriggers = false;
+};
+
 // [acquisition] In this order: every device not ready; varnix_stop; the
 // three trigger settings read through the first device's context; the first
 // device's configure request cleared; varnix_configure(true, start, stop,
@@ -18,7 +25,8 @@ namespace varnix {
 // first device the three settings read false; a device without a context
 // gets no RequestUpdate. `devices` must not be empty; it is the acquisition
 // thread's own copy, so no lock is held while the host or the station is
-// called. Blocks for as long as they take; does not allocate.
-void StartSession(const DeviceList& devices);
+// called. Blocks for as long as they take; does not allocate. Returns the
+// trigger settings it configured.
+TriggerSettings StartSession(const DeviceList& devices);
 
 }  // namespace varnix
