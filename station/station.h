@@ -155,6 +155,7 @@ private:
     void StartPulseLocked(int64_t atNs);
     void StopPulseLocked(int64_t atNs);
     void ClearQueueLocked();
+    void HaltLocked();  // no flow, no pending pulse, an empty queue
     bool ProducingLocked() const;
     bool DeliverLocked(VarnixFrameBuf* frame, uint64_t sequence, int64_t readyNs,
                        std::vector<float>&& values);

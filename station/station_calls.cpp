@@ -92,11 +92,7 @@ void Station::Stop() {
     SleepIfSlow();
     std::lock_guard<std::mutex> lock(mutex_);
     EnsureLoadedLocked();
-    session_.running = false;
-    session_.flowing = false;
-    session_.startPulseAtNs = kNever;
-    session_.stopPulseAtNs = kNever;
-    ClearQueueLocked();
+    HaltLocked();
 }
 
 void Station::Close() {
@@ -104,9 +100,13 @@ void Station::Close() {
     SleepIfSlow();
     std::lock_guard<std::mutex> lock(mutex_);
     EnsureLoadedLocked();
+    HaltLocked();
+    session_.opened = false;
+}
+
+void Station::HaltLocked() {
     session_.running = false;
     session_.flowing = false;
-    session_.opened = false;
     session_.startPulseAtNs = kNever;
     session_.stopPulseAtNs = kNever;
     ClearQueueLocked();
