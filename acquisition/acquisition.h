@@ -2,8 +2,12 @@
 // station to the devices.
 //
 //   poll (varnix_pollData) -> per device: TakeGate, copy the slice into the
-//   device's buffer, start a hand-off thread -> DeliverFrame pushes it to the
-//   host and gives the gate back -> 10 ms pause -> poll again
+//   device's buffer, wake the device's hand-off thread -> DeliverFrame pushes
+//   it to the host and gives the gate back -> poll again at once while the
+//   station has frames waiting -> 10 ms pause -> poll again
+//
+// Each device of the loop's copy of the device list has one long-lived
+// hand-off thread (device_handoffs.h), so no thread is started per frame.
 //
 // Before each poll the first device's configure request is served by the
 // session start (session_start.h). The thread is owned by the acquisition

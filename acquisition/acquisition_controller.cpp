@@ -3,7 +3,7 @@
 
 #include "acquisition/acquisition_loop.h"
 #include "acquisition/acquisition_signal.h"
-#include "acquisition/thread_name.h"
+#include "acquisition/thread_role.h"
 #include "bridge/bridge.h"
 #include "plugin/export_boundary.h"
 
@@ -33,6 +33,7 @@ AcquisitionController& Controller() {
 // varnix_stop: the stop path of acquisition.
 void AcquisitionThreadMain(AcquisitionSignal& signal) {
     NameCurrentThread(kAcquisitionThreadName);
+    RequestShortTimeSlice();
     GuardBoundary("Acquisition", [&] { RunAcquisitionLoop(signal); });
     signal.RequestStop();
     GuardBoundary("Acquisition stop", [] { varnix_stop(); });

@@ -4,16 +4,16 @@
 //
 //   BridgeCall          one bridge call: station object, getter, call, delete
 //   CatalogueBuild      the catalogue of 16 sensors of 7 streams, through the bridge
-//   HandoffPass/N       one hand-off pass over N devices: gate, join the last
-//                       delivery, one block copy, one thread start, per device
+//   HandoffPass/N       the loop's hand-off pass over N devices, each with its
+//                       long-lived hand-off thread: gate, one block copy, one
+//                       wake of the device's thread, which pushes
 //   ParameterRoundTrip  a trigger value set, copied to another value and read back
-//   ThreadStartFloor    start and join of a thread that does nothing (the platform's floor)
-//   PersistentWorkerWake/N  waking one long-lived worker per device instead (for scale only)
+//   ThreadStartFloor    start and join of a thread that does nothing: what a
+//                       hand-off cost when it started a thread per frame
 //
 // The pass reports the allocations it made per device and frame (counted by
-// a replaced global operator new): the thread's start record is the only one
-// by design.
-#include "acquisition/handoff_launcher.h"
+// a replaced global operator new): none by design.
+#include "acquisition/device_handoffs.h"
 #include "bench/allocation_counter.h"
 #include "bench/null_host.h"
 #include "bench/process_probe.h"
@@ -26,10 +26,8 @@
 #include <benchmark/benchmark.h>
 #include <boost/make_shared.hpp>
 
-#include <condition_variable>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -103,39 +101,37 @@ BENCHMARK(BM_CatalogueBuild);
 
 // The loop's pass as the acquisition thread runs it, over N devices of 7
 // streams at 2000 Hz (27 samples each per frame), each with a context that
-// takes the push and does nothing.
+// takes the push and does nothing. CPU is counted over every thread of the
+// process, the hand-off threads included.
 void BM_HandoffPass(benchmark::State& state) {
     const int32_t devices = static_cast<int32_t>(state.range(0));
     constexpr int32_t kSamples = 27;
     constexpr int32_t kStreams = 7;
     constexpr int32_t kValues = kSamples * kStreams;
     std::vector<std::unique_ptr<NullContext>> contexts;
-    std::vector<boost::shared_ptr<vDevice>>   list;
+    varnix::DeviceList list;
     std::vector<int32_t> channels = {0, 1, 2};
     for (int32_t d = 0; d < devices; ++d) {
         contexts.push_back(std::make_unique<NullContext>());
         list.push_back(boost::make_shared<vDevice>(nullptr, 2000.0, kSamples, kValues, d * kValues, 3, channels));
         list.back()->AttachContext(contexts.back().get());
     }
-    std::vector<float>       frame(static_cast<size_t>(devices * kValues), 1.0f);
-    std::vector<std::thread> handoffs(static_cast<size_t>(devices));
+    std::vector<float> frame(static_cast<size_t>(devices * kValues), 1.0f);
+    varnix::DeviceHandoffs handoffs;
+    handoffs.Update(list);
 
     const uint64_t allocationsBefore = varnix::bench::AllocationCount();
     const int64_t  cpuBefore = varnix::bench::ProcessCpuNs();
     for (auto _ : state) {
-        for (size_t d = 0; d < list.size(); ++d) {
-            list[d]->Gate().TakeGate();
-            if (handoffs[d].joinable()) handoffs[d].join();
-            list[d]->LoadSlice(frame.data());
-            handoffs[d] = varnix::LaunchHandoff(list[d]);
-        }
+        handoffs.HandOff(frame.data());
     }
-    for (std::thread& handoff : handoffs) {
-        if (handoff.joinable()) handoff.join();
+    for (const auto& device : list) {  // the last deliveries are over once each gate is free
+        device->Gate().TakeGate();
+        device->Gate().ReleaseGate();
     }
-    // Read after the joins, so the deliveries' own allocations count too.
     const uint64_t allocations = varnix::bench::AllocationCount() - allocationsBefore;
     const int64_t  cpu = varnix::bench::ProcessCpuNs() - cpuBefore;
+    handoffs.Update({});
     uint64_t pushes = 0;
     for (const auto& context : contexts) pushes += context->Pushes();
     const double handoffsDone = static_cast<double>(state.iterations()) * devices;
@@ -145,10 +141,11 @@ void BM_HandoffPass(benchmark::State& state) {
         handoffsDone, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["process_cpu_ns_per_handoff"] = static_cast<double>(cpu) / handoffsDone;
 }
-BENCHMARK(BM_HandoffPass)->Arg(1)->Arg(16)->Arg(64)->UseRealTime();
+BENCHMARK(BM_HandoffPass)->Arg(1)->Arg(16)->Arg(64)->Arg(128)->UseRealTime();
 
-// The floor under a hand-off: the platform's cost of starting and joining a
-// thread that does nothing, all threads' CPU counted as in the pass.
+// What a hand-off cost at the least when it started a thread per frame: the
+// platform's cost of starting and joining a thread that does nothing, all
+// threads' CPU counted as in the pass.
 void BM_ThreadStartFloor(benchmark::State& state) {
     const int64_t cpuBefore = varnix::bench::ProcessCpuNs();
     for (auto _ : state) {
@@ -159,70 +156,6 @@ void BM_ThreadStartFloor(benchmark::State& state) {
         static_cast<double>(varnix::bench::ProcessCpuNs() - cpuBefore) / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_ThreadStartFloor)->UseRealTime();
-
-// What one thread per hand-off costs against a design it is not allowed to
-// use: one long-lived worker per device, woken for each frame. The figure
-// bounds what the per-frame thread start costs; the plug-in keeps the start.
-class SleepingWorker {
-public:
-    SleepingWorker() : thread_([this] { Serve(); }) {}
-    ~SleepingWorker() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            quit_ = true;
-        }
-        wake_.notify_one();
-        thread_.join();
-    }
-    // Waits for the last delivery to end (as TakeGate does), then wakes the worker.
-    void Deliver() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        done_.wait(lock, [this] { return !pending_; });
-        pending_ = true;
-        wake_.notify_one();
-    }
-    void WaitIdle() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        done_.wait(lock, [this] { return !pending_; });
-    }
-
-private:
-    void Serve() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        for (;;) {
-            wake_.wait(lock, [this] { return pending_ || quit_; });
-            if (quit_) return;
-            lock.unlock();
-            context_.PushSamples(0, 0, 0, nullptr, 0, nullptr, 0);
-            lock.lock();
-            pending_ = false;
-            done_.notify_one();
-        }
-    }
-    NullContext             context_;
-    std::mutex              mutex_;
-    std::condition_variable wake_;
-    std::condition_variable done_;
-    bool                    pending_ = false;
-    bool                    quit_ = false;
-    std::thread             thread_;
-};
-
-void BM_PersistentWorkerWake(benchmark::State& state) {
-    std::vector<std::unique_ptr<SleepingWorker>> workers;
-    for (int64_t d = 0; d < state.range(0); ++d) workers.push_back(std::make_unique<SleepingWorker>());
-    const int64_t cpuBefore = varnix::bench::ProcessCpuNs();
-    for (auto _ : state) {
-        for (auto& worker : workers) worker->Deliver();
-    }
-    for (auto& worker : workers) worker->WaitIdle();
-    const double deliveries = static_cast<double>(state.iterations()) * static_cast<double>(state.range(0));
-    state.counters["per_device_ns"] =
-        benchmark::Counter(deliveries, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.counters["process_cpu_ns_per_handoff"] =
-        static_cast<double>(varnix::bench::ProcessCpuNs() - cpuBefore) / deliveries;
-}
-BENCHMARK(BM_PersistentWorkerWake)->Arg(16)->Arg(64)->UseRealTime();
 
 void BM_ParameterRoundTrip(benchmark::State& state) {
     bool on = false;

@@ -12,8 +12,11 @@
 //     first by a station-only phase that polls the same profile at the same
 //     10 ms pace; the host's push work (one clock read) is left in;
 //   - resident memory at the start and end of the window and its peak;
-//   - hand-off threads started per second, counted as pushes plus failed
-//     starts (the design starts exactly one thread per push).
+//   - the plug-in's threads alive at the end of the window (hand-off and
+//     acquisition threads, by name in /proc/self/task; one per device plus
+//     one by design) and the hand-off threads that appeared during it (none
+//     by design; threads that start and end inside the window are not seen
+//     here: run-benchmarks.sh counts every thread start with perf).
 //
 // One JSON object on stdout; errors as one line on stderr, exit 2.
 #include "bench/null_host.h"
@@ -32,6 +35,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
+#include <fstream>
+#include <set>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -130,16 +136,34 @@ nlohmann::json ToJson(const Percentiles& p) {
     return {{"min_ms", p.min}, {"p50_ms", p.p50}, {"p99_ms", p.p99}, {"max_ms", p.max}, {"samples", p.count}};
 }
 
+// Thread ids of this process whose name is `name`.
+std::set<int64_t> ThreadsNamed(const std::string& name) {
+    std::set<int64_t> threads;
+    DIR* tasks = opendir("/proc/self/task");
+    if (tasks == nullptr) return threads;
+    while (dirent* entry = readdir(tasks)) {
+        if (entry->d_name[0] == '.') continue;
+        std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
+        std::string threadName;
+        if (std::getline(comm, threadName) && threadName == name) threads.insert(std::stoll(entry->d_name));
+    }
+    closedir(tasks);
+    return threads;
+}
+
 struct Snapshot {
     int64_t               timeNs;
     int64_t               cpuNs;
     int64_t               rssKiB;
     VarnixSimCounters     station;
     std::vector<uint64_t> pushes;
+    std::set<int64_t>     handoffThreads;
+    size_t                acquisitionThreads;
 };
 
 Snapshot Take(const std::vector<std::unique_ptr<NullContext>>& contexts) {
-    Snapshot snapshot{MonotonicNs(), ProcessCpuNs(), StatusKiB("VmRSS"), Counters(), {}};
+    Snapshot snapshot{MonotonicNs(), ProcessCpuNs(), StatusKiB("VmRSS"), Counters(), {},
+                      ThreadsNamed("varnix-handoff"), ThreadsNamed("varnix-acquire").size()};
     for (const auto& context : contexts) snapshot.pushes.push_back(context->Pushes());
     return snapshot;
 }
@@ -222,6 +246,8 @@ int Run(const Options& options) {
         notPushed += final.framesDelivered > pushed ? final.framesDelivered - pushed : 0;
         pushesInWindow += last.pushes[d] - first.pushes[d];
     }
+    size_t handoffThreadsStarted = 0;
+    for (int64_t thread : last.handoffThreads) handoffThreadsStarted += first.handoffThreads.count(thread) == 0 ? 1 : 0;
     uint64_t failedStarts = 0;
     for (const auto& line : host.LogLines()) {
         failedStarts += line.text.find("could not be started") != std::string::npos ? 1 : 0;
@@ -265,7 +291,9 @@ int Run(const Options& options) {
         {"rss_peak_sampled_kib", peakRssKiB},
         {"station_ring_growth_kib", ringGrowthKiB},
         {"rss_growth_less_station_ring_kib", last.rssKiB - first.rssKiB - ringGrowthKiB},
-        {"handoff_threads_per_s", static_cast<double>(pushesInWindow + failedStarts) / window},
+        {"plugin_threads", last.handoffThreads.size() + last.acquisitionThreads},
+        {"handoff_threads_started_in_window", handoffThreadsStarted},
+        {"pushes_per_s", static_cast<double>(pushesInWindow) / window},
         {"failed_thread_starts", failedStarts},
         {"pushes_in_run", pushesInRun},
     };

@@ -2,11 +2,22 @@
 # Soak: one long vdd-host capture on the 16-sensor station profile, watched
 # from outside. Reports frames lost, resident memory at start and end, the
 # most threads alive at once and the push latency percentiles.
-#   bench/soak.sh [seconds]          default 600
+#   bench/soak.sh [--load N] [seconds]   default 600 s, no load
 #   VARNIX_BUILD=<build folder> bench/soak.sh 60    (default: build/)
+# --load N runs N busy processes (`sh -c 'while :; do :; done'`, same
+# priority) beside the capture for its whole length, as a capture PC whose
+# host is busy with its cameras; they stop with it.
 # vdd-host's full output is kept in soak-<time>.log in the current folder.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+load=0
+if [ "${1:-}" = "--load" ]; then
+  load="${2:-}"
+  shift 2 || true
+fi
+case "$load" in
+  ''|*[!0-9]*) echo "soak: --load wants a whole number of busy processes, got '$load'" >&2; exit 2 ;;
+esac
 seconds="${1:-600}"
 build="${VARNIX_BUILD:-$here/build}"
 host="$build/bin/vdd-host"
@@ -17,6 +28,20 @@ if [ ! -x "$host" ]; then
   echo "soak: $host not found; build it first (scripts/setup.sh $build)" >&2
   exit 2
 fi
+
+busy=()
+stop_busy() {
+  if [ ${#busy[@]} -gt 0 ]; then
+    kill "${busy[@]}" 2>/dev/null || true
+    wait "${busy[@]}" 2>/dev/null || true
+  fi
+  busy=()
+}
+trap stop_busy EXIT
+for ((i = 0; i < load; i++)); do
+  sh -c 'while :; do :; done' &
+  busy+=($!)
+done
 
 "$host" capture --profile "$profile" --duration "$seconds" >"$log" 2>&1 &
 pid=$!
@@ -41,6 +66,7 @@ set +e
 wait "$pid"
 rc=$?
 set -e
+stop_busy
 
 # The summary table: a device name (may hold spaces) then 12 numeric columns:
 # pushes samples expected due lost breaks skipped altered p50 p99 max ready.
@@ -55,7 +81,7 @@ read -r devices pushes lost p50 p99 max <<<"$(awk '
 station="$(grep -m1 '^station:' "$log" || echo 'station: (no line)')"
 verdict="$(grep -m1 '^vdd-host:' "$log" || echo 'vdd-host: (no verdict)')"
 
-echo "soak: ${seconds} s capture, profile sensors16.json, $devices devices, vdd-host exit $rc (log $log)"
+echo "soak: ${seconds} s capture, profile sensors16.json, $devices devices, $load busy processes beside it, vdd-host exit $rc (log $log)"
 echo "frames lost (due but never pushed, all devices): $lost of $pushes pushes"
 echo "$station"
 echo "resident memory: start ${rss_start:-?} kB, end ${rss_end:-?} kB"

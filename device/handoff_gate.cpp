@@ -10,6 +10,15 @@ void HandoffGate::TakeGate() {
     --count_;
 }
 
+bool HandoffGate::TryTakeGate() {
+    boost::unique_lock<boost::mutex> lock(mutex_);
+    if (count_ == 0) {
+        return false;
+    }
+    --count_;
+    return true;
+}
+
 void HandoffGate::ReleaseGate() {
     boost::unique_lock<boost::mutex> lock(mutex_);
     ++count_;

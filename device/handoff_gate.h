@@ -30,6 +30,10 @@ public:
     // boost::thread_resource_error when the platform lacks the objects.
     void TakeGate();
 
+    // [acquisition] Takes the gate if it is free and says so; never waits.
+    // Locks briefly; does not allocate.
+    bool TryTakeGate();
+
     // [handoff][acquisition] Gives the gate back and wakes the waiter.
     // Locks briefly; does not block otherwise; does not allocate.
     void ReleaseGate();

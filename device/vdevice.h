@@ -14,8 +14,8 @@
 // host-facing operation.
 //
 // Ownership: devices are owned through boost::shared_ptr (the plug-in's
-// device list, the acquisition thread's copy of it, and each hand-off in
-// flight). The host holds a plain pointer, lent for as long as the plug-in
+// device list, the acquisition thread's copy of it, and the device's
+// hand-off thread). The host holds a plain pointer, lent for as long as the plug-in
 // keeps the device.
 #pragma once
 

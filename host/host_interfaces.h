@@ -8,7 +8,7 @@
 // is tagged with the ones that touch it:
 //   [host]         a thread of the capture host: the exports and IDevice calls
 //   [acquisition]  the one acquisition thread: polling, session start, pass
-//   [handoff]      a per-device delivery thread: one push, then it ends
+//   [handoff]      a device's own long-lived delivery thread: one push per frame
 //
 // Pointers the host passes are lent for the call unless an operation says it
 // keeps them. Texts are NUL-terminated 8-bit strings.

@@ -17,7 +17,7 @@ void PublishDeviceDefinitions(ViconDigitalDevice::IDeviceDefinitionBuilder* buil
 void InstantiateDevices(void* hostArg1, const char* hostText, void* hostArg3);
 
 // [host] Ends acquisition: clears the running flag, wakes the thread, waits
-// for it and for every hand-off in flight. Blocks; idempotent; harmless
+// for it and for every hand-off thread. Blocks; idempotent; harmless
 // before any start. After it returns no plug-in thread runs module code.
 // (acquisition/acquisition_controller.cpp)
 void StopAcquisition();

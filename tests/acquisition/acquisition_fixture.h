@@ -4,16 +4,20 @@
 #pragma once
 
 #include "acquisition/acquisition.h"
+#include "acquisition/acquisition_loop.h"
 #include "device/vdevice.h"
 #include "plugin/plugin_state.h"
 #include "station/station_control.h"
 #include "tests/device/fake_host.h"
+#include "tests/support/plugin_threads.h"
 
 #include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <numeric>
 #include <set>
 #include <string>
@@ -65,6 +69,77 @@ inline std::vector<std::string> CallNames() {
     return names;
 }
 
+// The frame a scripted slice came from (value v of frame f is f*1000+v).
+inline int FrameOf(const fake::Push& push) {
+    return push.values.empty() ? -1 : static_cast<int>(push.values.front()) / 1000;
+}
+
+// The acquisition thread feeding itself: at every pause (a hook that runs on
+// the acquisition thread) it scripts the next frames, like a station whose
+// clock made them ready meanwhile, and notes what the test asked to see.
+// The test thread installs it before StartAcquisition and reads it after
+// StopAcquisition (the thread's start and join order those accesses); the
+// hook's records are also taken under `mutex`.
+struct Feeder {
+    struct Threads {
+        size_t            acquisition = 0;
+        std::set<int64_t> handoff;
+    };
+    static inline int  framesPerPause = 0;
+    static inline int  length = 0;
+    static inline int  nextFrame = 0;
+    static inline int  burstAtFirstPause = 0;  // frames scripted at once at the first pause
+    static inline bool recordThreads = false;
+    static inline std::mutex                     mutex;
+    static inline std::vector<VarnixSimCounters> pauses;   // the station's counters at each pause
+    static inline std::vector<Threads>           threads;  // with recordThreads
+
+    // `firstFrame`: the number of the next frame (after any scripted by hand).
+    static void Install(int perPause, int frameLength, int firstFrame = 0) {
+        framesPerPause = perPause;
+        length = frameLength;
+        nextFrame = firstFrame;
+        burstAtFirstPause = 0;
+        recordThreads = false;
+        pauses.clear();
+        threads.clear();
+        varnix::AcquisitionHooks hooks;
+        hooks.beforePause = &AtPause;
+        varnix::SetAcquisitionHooks(hooks);
+    }
+    static void AtPause() {
+        VarnixSimCounters counters{};
+        VarnixSim_GetCounters(&counters);
+        Threads seen;
+        if (recordThreads) {
+            seen.acquisition = plugin_threads::Named("varnix-acquire").size();
+            seen.handoff = plugin_threads::Named("varnix-handoff");
+        }
+        std::lock_guard<std::mutex> lock(mutex);
+        const int count = pauses.empty() && burstAtFirstPause > 0 ? burstAtFirstPause : framesPerPause;
+        pauses.push_back(counters);
+        if (recordThreads) threads.push_back(seen);
+        for (int f = 0; f < count; ++f, ++nextFrame) {
+            std::vector<float> values(static_cast<size_t>(length));
+            for (int v = 0; v < length; ++v) values[static_cast<size_t>(v)] = static_cast<float>(nextFrame * 1000 + v);
+            VarnixSim_ScriptFrame(values.data(), values.size());
+        }
+    }
+    static std::vector<VarnixSimCounters> Pauses() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return pauses;
+    }
+    static std::vector<Threads> ThreadsSeen() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return threads;
+    }
+    static size_t MostHandoffThreads() {
+        size_t most = 0;
+        for (const Threads& seen : ThreadsSeen()) most = std::max(most, seen.handoff.size());
+        return most;
+    }
+};
+
 struct AcquisitionFixture : ::testing::Test {
     fake::Services services;
     std::vector<std::unique_ptr<fake::Context>> contexts;
@@ -76,6 +151,7 @@ struct AcquisitionFixture : ::testing::Test {
     }
     void TearDown() override {
         varnix::StopAcquisition();
+        varnix::SetAcquisitionHooks({});
         SetDevices({}, 0);
         varnix::State().services.store(nullptr);
         VarnixSim_Reset();
@@ -103,6 +179,14 @@ struct AcquisitionFixture : ::testing::Test {
             ++state.deviceListVersion;
         }
         state.catalogueSensorCount.store(catalogueLength);
+    }
+
+    // As a host's OnManualDeviceInstantiation appends its accepted devices.
+    static void AppendDevices(const varnix::DeviceList& added) {
+        varnix::PluginState& state = varnix::State();
+        std::lock_guard<std::mutex> lock(state.deviceListMutex);
+        state.devices.insert(state.devices.end(), added.begin(), added.end());
+        ++state.deviceListVersion;
     }
 
     // Scripts `count` frames of `length` values; value v of frame f is f*1000+v.

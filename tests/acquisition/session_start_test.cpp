@@ -2,6 +2,8 @@
 #include "acquisition/session_start.h"
 #include "tests/acquisition/acquisition_fixture.h"
 
+#include <functional>
+
 using namespace acquisition_test;
 
 using SessionStartTest = AcquisitionFixture;
@@ -106,4 +108,53 @@ TEST_F(SessionStartTest, ListShorterOrLongerThanTheCatalogueAndMissingContexts) 
     const std::vector<StationCall> configure = CallsOf("configure");
     ASSERT_EQ(configure.size(), 1u);
     EXPECT_EQ(configure[0].arguments, "1,0,0,0");
+}
+
+namespace {
+// What the host does between the loop's copy of the device list and its look
+// at the first device's configure request. Set before the start; run once,
+// on the acquisition thread.
+std::function<void()> g_betweenCopyAndCheck;
+void BetweenCopyAndCheck() {
+    if (g_betweenCopyAndCheck) {
+        std::function<void()> act = std::move(g_betweenCopyAndCheck);
+        g_betweenCopyAndCheck = nullptr;
+        act();
+    }
+}
+}  // namespace
+
+// Guards against a session start served from a copy of the device list taken
+// while the host was still registering: the devices registered after the
+// copy never got ready.
+TEST_F(SessionStartTest, StartServesDevicesRegisteredAfterTheLoopCopiedTheList) {
+    const boost::shared_ptr<vDevice> first = Device(1, 1, 0);
+    const boost::shared_ptr<vDevice> second = Device(1, 1, 1);
+    const boost::shared_ptr<vDevice> third = Device(1, 1, 2);
+    SetDevices({first}, 3);  // the loop's first copy holds the first device only
+    fake::Declaration declaration;
+    g_betweenCopyAndCheck = [&] {
+        AppendDevices({second, third});  // the host finishes registering...
+        for (const auto& device : {first, second, third}) device->DeclareSession(1, &declaration);  // ...and declares
+    };
+    varnix::AcquisitionHooks hooks;
+    hooks.afterListCopy = &BetweenCopyAndCheck;
+    varnix::SetAcquisitionHooks(hooks);
+
+    varnix::StartAcquisition();
+    const auto readyState = [](const boost::shared_ptr<vDevice>& device) {
+        int32_t ready = -1;
+        bool    redeclare = false;
+        device->GetStatus(&ready, &redeclare);
+        return ready;
+    };
+    const bool allReady = Eventually(
+        [&] { return readyState(first) == 1 && readyState(second) == 1 && readyState(third) == 1; },
+        std::chrono::seconds(3));
+    varnix::StopAcquisition();
+
+    EXPECT_TRUE(allReady) << "ready states " << readyState(first) << " " << readyState(second) << " "
+                          << readyState(third);
+    EXPECT_EQ(CallsOf("configure").size(), 1u);
+    EXPECT_EQ(ContextOf(2).requestUpdates, 2) << "the last device got the start's RequestUpdate";
 }

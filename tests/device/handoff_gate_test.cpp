@@ -21,3 +21,15 @@ TEST(HandoffGate, TakenGateHoldsTheNextTakerUntilReleased) {
     gate.ReleaseGate();
     EXPECT_EQ(gate.Count(), 1);
 }
+
+TEST(HandoffGate, TryTakeNeverWaitsAndTakesOnlyAFreeGate) {
+    HandoffGate gate;
+    EXPECT_TRUE(gate.TryTakeGate());
+    EXPECT_EQ(gate.Count(), 0);
+    EXPECT_FALSE(gate.TryTakeGate()) << "a taken gate is not taken twice";
+    EXPECT_EQ(gate.Count(), 0) << "a refused try leaves the count alone";
+    gate.ReleaseGate();
+    EXPECT_TRUE(gate.TryTakeGate());
+    gate.ReleaseGate();
+    EXPECT_EQ(gate.Count(), 1);
+}

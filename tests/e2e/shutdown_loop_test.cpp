@@ -1,6 +1,8 @@
 // Shutdown while streaming, then dlclose, again and again: no crash, no hang,
-// no plug-in thread left running code of an unloaded module.
+// no plug-in thread alive once Shutdown returned, none left running code of
+// an unloaded module.
 #include "tests/e2e/e2e_support.h"
+#include "tests/support/plugin_threads.h"
 
 #include <dlfcn.h>
 
@@ -17,6 +19,7 @@ TEST(EndToEnd, ShutdownWhileStreamingThenUnloadHundredTimes) {
             ASSERT_TRUE(e2e::Eventually([&] { return host.Context(0).PushCount() > 0; }))
                 << "round " << round << ": no frame arrived";
             host.Shutdown(module);
+            ASSERT_EQ(plugin_threads::PluginThreadCount(), 0u) << "round " << round << ": a plug-in thread outlived Shutdown";
             ASSERT_EQ(host.Monitor().Count(), 0u) << "round " << round << "\n" << e2e::Violations(host);
         }
         ASSERT_TRUE(module.Unload()) << "round " << round << ": " << module.ErrorText();
