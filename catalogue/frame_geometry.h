@@ -1,6 +1,8 @@
-// Where each sensor's samples lie in a polled frame. The plug-in places its
-// devices with it; the simulated station and the host emulator compile
-// frame_geometry.cpp into their own targets so that all three agree.
+// Where each sensor's samples lie in a polled frame, as the plug-in derives it
+// from the station's answers to place its devices. The station lays out its
+// frames by its own rule; the simulated station's is written apart from this
+// (station/station_geometry.h), so that a fault here shows as pushes that do
+// not match the station's frames.
 //
 // A frame carries frameMultiple x 13.5 ms of signal. Per sensor:
 //   samples per stream S = round(F x sampleRate x 0.0135), halves away from 0

@@ -19,7 +19,7 @@ void FrameSynthesizer::Restart() {
     size_t offset = 0;
     for (size_t s = 0; s < profile_.sensors.size(); ++s) {
         const SensorProfile& sensor = profile_.sensors[s];
-        const int32_t samples = SamplesPerStream(profile_.frameMultiple, sensor.rate);
+        const int32_t samples = SamplesPerStream(profile_.frameMultiple, sensor.rate).value_or(0);
         size_t stream = 0;
         for (const ChannelProfile& channel : sensor.channels) {
             for (size_t axis = 0; axis < channel.components.size(); ++axis) {

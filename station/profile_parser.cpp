@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cmath>
+#include <cstdio>
 #include <set>
 #include <stdexcept>
 
@@ -43,6 +44,21 @@ std::string Shown(const json& value) {
 
 [[noreturn]] void Refuse(const std::string& path, const std::string& expected, const json& got) {
     throw Refusal(path + ": expected " + expected + ", got " + Shown(got));
+}
+
+// What a refused rate should have been: whole samples per frame, and the
+// nearest rates that give them.
+std::string WholeSamplesExpected(int32_t frameMultiple, double rate) {
+    const auto [below, above] = NearestWholeRates(frameMultiple, rate);
+    char nearest[96];
+    if (below > 0.0) {
+        std::snprintf(nearest, sizeof nearest, "%.2f or %.2f", below, above);
+    } else {
+        std::snprintf(nearest, sizeof nearest, "%.2f or more", above);
+    }
+    return "a rate with a whole number of samples (at least one) per frame of " +
+           std::to_string(frameMultiple) + " x 13.5 ms, within 0.01 Hz (a station delivers whole " +
+           "samples per frame; " + nearest + " would do)";
 }
 
 void CheckFields(const json& object, const std::string& path,
@@ -154,11 +170,8 @@ void ReadSensors(const json& sensors, Profile& profile) {
                                   ? Integer(entry["count"], path + ".count", 1, kMaxSensorCount)
                                   : 1;
         sensor.rate = PositiveNumber(Required(entry, path, "rate"), path + ".rate", kMaxRate);
-        if (SamplesPerStream(profile.frameMultiple, sensor.rate) < 1) {
-            Refuse(path + ".rate",
-                   "a rate giving at least one sample per frame at frameMultiple " +
-                       std::to_string(profile.frameMultiple),
-                   entry["rate"]);
+        if (!SamplesPerStream(profile.frameMultiple, sensor.rate)) {
+            Refuse(path + ".rate", WholeSamplesExpected(profile.frameMultiple, sensor.rate), entry["rate"]);
         }
         const json& channels = Required(entry, path, "channels");
         if (!channels.is_array() || channels.empty()) {

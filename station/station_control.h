@@ -23,9 +23,11 @@
  *    an item: the channel's unit text. Unknown (id, code) pairs answer "";
  *  - the rate array repeats each sensor's rate at every item of the sensor;
  *  - frame layout: one slice per sensor in item order, back to back, each
- *    S x streams values long with S = round-half-away(frameMultiple x rate x
- *    0.0135). Inside a slice the values are stream-major: stream j (the j-th
- *    item of the sensor) holds its S consecutive samples at [j*S, j*S+S);
+ *    S x streams values long, S being the samples each stream takes in a
+ *    frame of frameMultiple x 13.5 ms at its rate: a whole number, since the
+ *    station offers only rates that give one (within 0.01 Hz). Inside a
+ *    slice the values are stream-major: stream j (the j-th item of the
+ *    sensor) holds its S consecutive samples at [j*S, j*S+S);
  *  - frame k after varnix_start becomes ready at t0 + (k+1) x frameMultiple
  *    x 13.5 ms, t0 being the start (or the start pulse when the start input
  *    is enabled). A poll hands out the oldest ready frame; the queue holds
@@ -132,8 +134,10 @@ typedef struct VarnixSimFrameInfo {
 int VarnixSim_GetDeliveredFrame(uint64_t deliveryIndex, VarnixSimFrameInfo* info,
                                 float* values, size_t capacity);
 
-/* The station's geometry as the plug-in computes it from the answers:
- * sensors, streams per sensor and samples per stream per frame. */
+/* The station's own frame layout (not the plug-in's reading of it): sensors
+ * in slice order, streams per sensor and samples per stream per frame. In
+ * script mode it is worked out from the scripted answers the same way, and a
+ * scripted rate with no whole number of samples per frame answers 0. */
 size_t  VarnixSim_SensorCount(void);
 int32_t VarnixSim_SamplesPerFrame(size_t sensor);
 int32_t VarnixSim_StreamCount(size_t sensor);

@@ -1,11 +1,40 @@
 #include "station_geometry.h"
 
-#include "catalogue/frame_geometry.h"
+#include <cmath>
+#include <limits>
 
 namespace varnix::station {
 
-int32_t SamplesPerStream(int32_t frameMultiple, double rate) {
-    return ::SamplesPerFrame(frameMultiple, rate);
+namespace {
+
+// One base frame in microseconds: whole, so that a frame's length is exact.
+constexpr int64_t kBaseFrameMicroseconds = 13500;
+
+double FrameSeconds(int32_t frameMultiple) {
+    return static_cast<double>(kBaseFrameMicroseconds * frameMultiple) / 1e6;
+}
+
+}  // namespace
+
+std::optional<int32_t> SamplesPerStream(int32_t frameMultiple, double rate) {
+    if (frameMultiple < 1 || !(rate > 0.0) || !std::isfinite(rate)) {
+        return std::nullopt;
+    }
+    const double frameSeconds = FrameSeconds(frameMultiple);
+    const double whole = std::floor(rate * frameSeconds + 0.5);  // the nearest whole count
+    if (whole < 1.0 || whole > static_cast<double>(std::numeric_limits<int32_t>::max())) {
+        return std::nullopt;
+    }
+    if (std::fabs(rate - whole / frameSeconds) > kRateToleranceHz) {
+        return std::nullopt;  // samples would fall across frame ends: no layout
+    }
+    return static_cast<int32_t>(whole);
+}
+
+std::pair<double, double> NearestWholeRates(int32_t frameMultiple, double rate) {
+    const double frameSeconds = FrameSeconds(frameMultiple < 1 ? 1 : frameMultiple);
+    const double below = std::floor(rate * frameSeconds);
+    return {below / frameSeconds, (below + 1.0) / frameSeconds};
 }
 
 std::vector<SensorGeometry> GeometryFromTables(const StationTables& tables) {
@@ -33,7 +62,7 @@ std::vector<SensorGeometry> GeometryFromTables(const StationTables& tables) {
             SensorGeometry added;
             added.name = name;
             added.rate = position < tables.rates.size() ? tables.rates[position] : 0.0;
-            added.samplesPerStream = SamplesPerStream(tables.frameMultiple, added.rate);
+            added.samplesPerStream = SamplesPerStream(tables.frameMultiple, added.rate).value_or(0);
             sensors.push_back(added);
             sensor = &sensors.back();
         }

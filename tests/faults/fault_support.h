@@ -21,8 +21,8 @@ struct Slice {
     int32_t samplesPerFrame = 0;
 };
 
-// [test thread] The station's geometry, sensor by sensor, as the plug-in
-// computes it from the station's answers.
+// [test thread] The station's own frame layout, sensor by sensor: what the
+// plug-in's pushes must match (the station shares no code with it).
 inline std::vector<Slice> StationSlices() {
     std::vector<Slice> slices;
     size_t offset = 0;

@@ -157,7 +157,8 @@ TEST_F(ProfileTest, RefusalsNameTheFieldAndWhatWasExpected) {
          "sensors[3].channels[0].signal: expected one of \"emg\""},
         {withSensors(sensor("B")), "sensors[3].name: expected a sensor name used by no other sensor"},
         {withSensors(R"({"name":"D","rate":10,"channels":[]})"),
-         "sensors[3].rate: expected a rate giving at least one sample per frame"},
+         "sensors[3].rate: expected a rate with a whole number of samples (at least one) per frame of 1 x 13.5 ms, "
+         "within 0.01 Hz (a station delivers whole samples per frame; 74.07 or more would do), got 10"},
         {R"({"frameMultiple":0,"sensors":[]})", "frameMultiple: expected a whole number from 1"},
         {R"({"sensors":{}})", "sensors: expected a list of sensors, got {}"},
         {R"({"seed":1})", "sensors: expected a value, got nothing"},
@@ -197,4 +198,40 @@ TEST_F(ProfileTest, RefusedProfileAnswersLikeAStationNotConnected) {
     VarnixSim_Reset();
     EXPECT_EQ(LastError(), "");
     EXPECT_NE(Initialize(pb), nullptr);
+}
+
+// Guards against a station that rounds its own way (and so hides a plug-in
+// that rounds wrongly): a frame carries whole samples only, a rate written
+// to two decimals counts as the whole rate it stands for, and any other rate
+// is refused instead of rounded.
+TEST_F(ProfileTest, FramesCarryWholeSamplesAndOtherRatesAreRefused) {
+    const auto load = [](int frameMultiple, const char* rate) {
+        const std::string json = R"({"frameMultiple":)" + std::to_string(frameMultiple) +
+                                 R"(,"sensors":[{"name":"A","rate":)" + rate +
+                                 R"(,"channels":[{"name":"EMG","unit":"VOLTS","components":["x"],"signal":"emg"}]}]})";
+        char error[512] = "";
+        ::testing::internal::CaptureStderr();
+        const int result = VarnixSim_LoadProfileText(json.c_str(), error, sizeof error);
+        ::testing::internal::GetCapturedStderr();
+        return std::make_pair(result == 0 ? VarnixSim_SamplesPerFrame(0) : -1, std::string(error));
+    };
+    struct Case {
+        int         frameMultiple;
+        const char* rate;
+        int32_t     samples;  // -1: refused
+    };
+    const Case cases[] = {
+        {1, "2000", 27},     {3, "2000", 81},     {1, "370.37", 5},  {2, "370.37", 10},
+        {1, "1925.93", 26},  {2, "1000", 27},     {1, "1000", -1},   {3, "1000", -1},
+        {2, "1000.02", -1},  {1, "74.0741", 1},   {1, "74", -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("F ") + std::to_string(c.frameMultiple) + ", rate " + c.rate);
+        const auto [samples, error] = load(c.frameMultiple, c.rate);
+        EXPECT_EQ(samples, c.samples) << error;
+    }
+    // The refusal says which rates would do.
+    const std::string error = load(1, "1000").second;
+    EXPECT_NE(error.find("sensors[0].rate: expected a rate with a whole number of samples"), std::string::npos) << error;
+    EXPECT_NE(error.find("962.96 or 1037.04 would do"), std::string::npos) << error;
 }
