@@ -5,7 +5,7 @@
 #include "acquisition/acquisition_signal.h"
 #include "acquisition/thread_role.h"
 #include "bridge/bridge.h"
-#include "plugin/export_boundary.h"
+#include "host/host_boundary.h"
 
 #include <mutex>
 #include <thread>
@@ -17,7 +17,7 @@ namespace {
 struct AcquisitionController {
     std::mutex        lifecycleMutex;  // [host] serialises start and stop; never taken by the thread
     std::thread       thread;          // guarded by lifecycleMutex
-    AcquisitionSignal signal;
+    AcquisitionSignal signal;          // [host] arms and stops, [acquisition] reads
 
     // At unload a thread still running module code must end first.
     ~AcquisitionController() { StopAcquisition(); }
@@ -31,17 +31,17 @@ AcquisitionController& Controller() {
 // [acquisition] The thread's body. Whatever ends the loop (a stop, or an
 // error that escaped it, which is logged), the station then sees
 // varnix_stop: the stop path of acquisition.
-void AcquisitionThreadMain(AcquisitionSignal& signal) {
+void AcquisitionThreadMain(AcquisitionSignal& signal, AcquisitionContext& context) {
     NameCurrentThread(kAcquisitionThreadName);
     RequestShortTimeSlice();
-    GuardBoundary("Acquisition", [&] { RunAcquisitionLoop(signal); });
+    GuardBoundary(context.Services(), "Acquisition", [&] { RunAcquisitionLoop(signal, context); });
     signal.RequestStop();
-    GuardBoundary("Acquisition stop", [] { varnix_stop(); });
+    GuardBoundary(context.Services(), "Acquisition stop", [] { varnix_stop(); });
 }
 
 }  // namespace
 
-void StartAcquisition() {
+void StartAcquisition(AcquisitionContext& context) {
     AcquisitionController& controller = Controller();
     std::lock_guard<std::mutex> lock(controller.lifecycleMutex);
     if (controller.thread.joinable() && controller.signal.Running()) {
@@ -52,7 +52,7 @@ void StartAcquisition() {
     }
     controller.signal.Arm();
     try {
-        controller.thread = std::thread(AcquisitionThreadMain, std::ref(controller.signal));
+        controller.thread = std::thread(AcquisitionThreadMain, std::ref(controller.signal), std::ref(context));
     } catch (...) {
         controller.signal.RequestStop();
         throw;

@@ -5,7 +5,6 @@
 #include "acquisition/station_silence.h"
 #include "bridge/bridge.h"
 #include "device/vdevice.h"
-#include "plugin/plugin_state.h"
 
 #include <cstring>
 
@@ -25,27 +24,20 @@ void RunHook(void (*hook)()) {
 // the host changed it since the last copy.
 class DeviceListFollower {
 public:
-    explicit DeviceListFollower(DeviceHandoffs& handoffs) : handoffs_(handoffs) {}
+    DeviceListFollower(AcquisitionContext& context, DeviceHandoffs& handoffs)
+        : context_(context), handoffs_(handoffs) {}
 
     void Refresh() {
-        PluginState& state = State();
         DeviceList fresh;
-        {
-            std::lock_guard<std::mutex> lock(state.deviceListMutex);
-            if (copied_ && state.deviceListVersion == version_) {
-                return;
-            }
-            fresh = state.devices;
-            version_ = state.deviceListVersion;
+        if (context_.CopyDevicesIfChanged(version_, fresh)) {
+            handoffs_.Update(std::move(fresh));  // outside the list's lock: starts and joins threads
         }
-        copied_ = true;
-        handoffs_.Update(std::move(fresh));  // outside the lock: it starts and joins threads
     }
 
 private:
-    DeviceHandoffs& handoffs_;
-    uint64_t        version_ = 0;
-    bool            copied_ = false;
+    AcquisitionContext& context_;
+    DeviceHandoffs&     handoffs_;
+    uint64_t            version_ = 0;  // of the copy the loop works from; 0: none yet
 };
 
 // Polls and hands off until the station has no frame waiting or the cycle
@@ -65,12 +57,12 @@ void TakeWaitingFrames(AcquisitionSignal& signal, VarnixFrameBuf& frame, DeviceH
 
 }  // namespace
 
-void RunAcquisitionLoop(AcquisitionSignal& signal) {
+void RunAcquisitionLoop(AcquisitionSignal& signal, AcquisitionContext& context) {
     VarnixFrameBuf frame;
     std::memset(&frame, 0, sizeof frame);
-    DeviceHandoffs handoffs;  // its threads are joined on every way out
-    DeviceListFollower follower(handoffs);
-    StationSilenceWatch silence;
+    DeviceHandoffs handoffs(context);  // its threads are joined on every way out
+    DeviceListFollower follower(context, handoffs);
+    StationSilenceWatch silence(context);
     const AcquisitionHooks hooks = g_hooks;
     while (signal.Running()) {
         follower.Refresh();
@@ -82,7 +74,7 @@ void RunAcquisitionLoop(AcquisitionSignal& signal) {
             // first device asks for a session, the host has registered them
             // all, so copy again or the devices added meanwhile never get ready.
             follower.Refresh();
-            silence.SessionStarted(StartSession(handoffs.Devices()).stopInput);
+            silence.SessionStarted(StartSession(handoffs.Devices(), context).stopInput);
         }
         TakeWaitingFrames(signal, frame, handoffs, silence);
         RunHook(hooks.beforePause);

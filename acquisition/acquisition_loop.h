@@ -2,6 +2,7 @@
 // every frame to every device, pause 10 ms.
 #pragma once
 
+#include "acquisition/acquisition_context.h"
 #include "acquisition/acquisition_signal.h"
 
 #include <chrono>
@@ -34,9 +35,9 @@ constexpr int kMaxFramesPerCycle = 64;
 // Before it returns, also on an exception, every hand-off thread has
 // finished its delivery and been joined. A cycle allocates nothing; the copy
 // of the list is refreshed (and threads started or ended) only when the host
-// changed the list. Takes the device-list mutex only to copy, never while
-// the host or station is called.
-void RunAcquisitionLoop(AcquisitionSignal& signal);
+// changed the list, which `context` copies under its lock; no lock is held
+// while the host or station is called.
+void RunAcquisitionLoop(AcquisitionSignal& signal, AcquisitionContext& context);
 
 // Test seam: code run by the acquisition thread at two points of every
 // cycle. Set only while no acquisition thread runs; empty functions (the

@@ -1,5 +1,7 @@
 #include "acquisition/device_handoffs.h"
 
+#include "host/host_log.h"
+
 #include <string>
 #include <utility>
 
@@ -91,7 +93,7 @@ bool DeviceHandoffs::StartThread(size_t index) {
                 "Device " + std::to_string(index) +
                 " misses frames: its hand-off thread could not be started (" + e.what() +
                 "); the other devices go on, and a new start is tried at each frame.";
-            LogToHost(line.c_str(), kLogError);
+            LogTo(context_.Services(), line.c_str(), kLogError);
         }
         return false;
     }
@@ -100,7 +102,7 @@ bool DeviceHandoffs::StartThread(size_t index) {
                                  ": its hand-off thread started after " +
                                  std::to_string(slot.missedFrames) +
                                  " missed frames; it receives frames again.";
-        LogToHost(line.c_str(), kLogInfo);
+        LogTo(context_.Services(), line.c_str(), kLogInfo);
         slot.startFailed = false;
         slot.missedFrames = 0;
     }

@@ -3,9 +3,10 @@
 // them all.
 #pragma once
 
+#include "acquisition/acquisition_context.h"
 #include "acquisition/handoff_doorbell.h"
 #include "acquisition/handoff_thread.h"
-#include "plugin/plugin_state.h"
+#include "device/device_list.h"
 
 #include <cstdint>
 #include <memory>
@@ -18,7 +19,8 @@ namespace varnix {
 // device alive while the loop copies into it or its thread pushes it.
 class DeviceHandoffs {
 public:
-    DeviceHandoffs() = default;
+    // `context` (which outlives this) hears a thread that cannot start.
+    explicit DeviceHandoffs(const AcquisitionContext& context) : context_(context) {}
     DeviceHandoffs(const DeviceHandoffs&) = delete;
     DeviceHandoffs& operator=(const DeviceHandoffs&) = delete;
     ~DeviceHandoffs() { Update({}); }
@@ -59,7 +61,8 @@ private:
     // Asks the threads of `slots` to end, rings once, joins them all.
     void StopThreads(std::vector<Slot>& slots);
 
-    HandoffDoorbell   doorbell_;  // declared first: outlives every thread
+    const AcquisitionContext& context_;
+    HandoffDoorbell   doorbell_;  // declared before the threads: outlives every one
     DeviceList        devices_;
     std::vector<Slot> slots_;  // parallel to devices_
 };

@@ -3,6 +3,7 @@
 #include "bridge/bridge.h"
 #include "device/trigger_parameter.h"
 #include "device/vdevice.h"
+#include "host/host_log.h"
 
 #include <algorithm>
 
@@ -12,13 +13,13 @@ namespace {
 
 // The catalogue is read again at every bound check: a rebuild on the host's
 // thread may change its length while the session starts.
-size_t DevicesToServe(const DeviceList& devices) {
-    return std::min(State().catalogueSensorCount.load(), devices.size());
+size_t DevicesToServe(const DeviceList& devices, const AcquisitionContext& context) {
+    return std::min(context.CatalogueSensorCount(), devices.size());
 }
 
-void Trace(const char* text) {
+void Trace(const AcquisitionContext& context, const char* text) {
     if (kPluginTrace) {
-        LogToHost(text, kLogInfo);
+        LogTo(context.Services(), text, kLogInfo);
     }
 }
 
@@ -36,27 +37,27 @@ TriggerSettings ReadTriggerSettings(vDevice& first) {
 
 }  // namespace
 
-TriggerSettings StartSession(const DeviceList& devices) {
-    for (size_t i = 0; i < DevicesToServe(devices); ++i) {
+TriggerSettings StartSession(const DeviceList& devices, const AcquisitionContext& context) {
+    for (size_t i = 0; i < DevicesToServe(devices, context); ++i) {
         devices[i]->SetReadyState(0);
     }
-    Trace("Configure Called");
+    Trace(context, "Configure Called");
     varnix_stop();
 
     vDevice& first = *devices.front();
     const TriggerSettings settings = ReadTriggerSettings(first);
     first.ClearConfigureRequest();
 
-    Trace("Varnix Configure Called");
+    Trace(context, "Varnix Configure Called");
     varnix_configure(true, settings.startInput, settings.stopInput, settings.outputTriggers);
-    Trace("Varnix Start Called");
+    Trace(context, "Varnix Start Called");
     varnix_start();
 
-    for (size_t i = 0; i < DevicesToServe(devices); ++i) {
+    for (size_t i = 0; i < DevicesToServe(devices, context); ++i) {
         devices[i]->SetReadyState(1);
-        Trace("Device Ready");
+        Trace(context, "Device Ready");
     }
-    for (size_t i = 0; i < DevicesToServe(devices); ++i) {
+    for (size_t i = 0; i < DevicesToServe(devices, context); ++i) {
         ViconDigitalDevice::IDeviceContext* context = devices[i]->Context();
         if (context != nullptr) {
             context->RequestUpdate();

@@ -2,7 +2,8 @@
 // device asks for one (its configure request, set by DeclareSession).
 #pragma once
 
-#include "plugin/plugin_state.h"
+#include "acquisition/acquisition_context.h"
+#include "device/device_list.h"
 
 namespace varnix {
 
@@ -20,13 +21,14 @@ struct TriggerSettings {
 // device's context.
 //
 // "Every device" is the first min(catalogue length, devices.size()) entries
-// of `devices`, the bound read again at each step, so a list shortened by a
+// of `devices`, the catalogue's length asked of `context` again at each step, so a list shortened by a
 // refused device is never walked past its end. Without a context on the
 // first device the three settings read false; a device without a context
 // gets no RequestUpdate. `devices` must not be empty; it is the acquisition
 // thread's own copy, so no lock is held while the host or the station is
 // called. Blocks for as long as they take; does not allocate. Returns the
 // trigger settings it configured.
-TriggerSettings StartSession(const DeviceList& devices);
+// Trace lines go to `context`'s services.
+TriggerSettings StartSession(const DeviceList& devices, const AcquisitionContext& context);
 
 }  // namespace varnix

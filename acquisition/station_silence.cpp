@@ -1,6 +1,6 @@
 #include "acquisition/station_silence.h"
 
-#include "plugin/plugin_state.h"
+#include "host/host_log.h"
 
 #include <cstdio>
 
@@ -26,7 +26,7 @@ void StationSilenceWatch::Frame(Clock::time_point now) {
         std::snprintf(line, sizeof line,
                       "The station delivers frames again after %.1f s without any.",
                       Seconds(now - lastFrame_));
-        LogToHost(line, kLogInfo);
+        LogTo(context_.Services(), line, kLogInfo);
     }
     lastFrame_ = now;
     flowing_ = true;
@@ -44,14 +44,14 @@ void StationSilenceWatch::NoFrame(Clock::time_point now) {
                       "The station has delivered no frame for %.1f s; a pulse on its stop input "
                       "may have ended the capture.",
                       Seconds(now - lastFrame_));
-        LogToHost(line, kLogInfo);
+        LogTo(context_.Services(), line, kLogInfo);
     } else {
         std::snprintf(line, sizeof line,
                       "The station has delivered no frame for %.1f s in the middle of a capture: "
                       "check that the base station is switched on and connected. Samples go on "
                       "when frames come again.",
                       Seconds(now - lastFrame_));
-        LogToHost(line, kLogError);
+        LogTo(context_.Services(), line, kLogError);
     }
 }
 

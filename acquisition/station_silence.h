@@ -4,6 +4,8 @@
 // longer than a frame period is worth a line in the host's log.
 #pragma once
 
+#include "acquisition/acquisition_context.h"
+
 #include <chrono>
 
 namespace varnix {
@@ -18,6 +20,9 @@ class StationSilenceWatch {
 public:
     using Clock = std::chrono::steady_clock;
 
+    // Lines go to `context`'s services; `context` outlives the watch.
+    explicit StationSilenceWatch(const AcquisitionContext& context) : context_(context) {}
+
     // A session start: the flow begins anew (with a start trigger it may wait
     // for a pulse for as long as the lab likes), so silence counts only once
     // frames flow again. With the stop input enabled a stop pulse may end the
@@ -29,6 +34,7 @@ public:
     void NoFrame(Clock::time_point now);
 
 private:
+    const AcquisitionContext& context_;
     Clock::time_point lastFrame_{};
     bool flowing_ = false;   // a frame came since the last session start
     bool told_ = false;      // the current silence has been logged

@@ -30,7 +30,8 @@ TEST(HandoffAllocation, NoAllocationPerHandoffAndOnePushEach) {
         devices.back()->AttachContext(contexts.back().get());
     }
     std::vector<float> frame(kDevices * kValues, 0.5f);
-    varnix::DeviceHandoffs handoffs;
+    varnix::bench::NullAcquisitionContext context;
+    varnix::DeviceHandoffs handoffs(context);
     handoffs.Update(devices);  // starts the threads: allocates, once
 
     const uint64_t before = varnix::bench::AllocationCount();

@@ -117,7 +117,8 @@ void BM_HandoffPass(benchmark::State& state) {
         list.back()->AttachContext(contexts.back().get());
     }
     std::vector<float> frame(static_cast<size_t>(devices * kValues), 1.0f);
-    varnix::DeviceHandoffs handoffs;
+    varnix::bench::NullAcquisitionContext context;
+    varnix::DeviceHandoffs handoffs(context);
     handoffs.Update(list);
 
     const uint64_t allocationsBefore = varnix::bench::AllocationCount();

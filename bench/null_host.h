@@ -3,6 +3,7 @@
 // reserved up front, so noting allocates nothing.
 #pragma once
 
+#include "acquisition/acquisition_context.h"
 #include "host/host_interfaces.h"
 
 #include <atomic>
@@ -68,6 +69,15 @@ public:
     }
     void SetOption(int32_t) override {}
     ViconDigitalDevice::IHostResult SetValueCount(int32_t) override { return {nullptr}; }
+};
+
+// What acquisition asks of a plug-in, for benchmarks that drive its pieces
+// directly: no list of its own, and nobody to tell.
+class NullAcquisitionContext final : public varnix::AcquisitionContext {
+public:
+    bool   CopyDevicesIfChanged(uint64_t&, varnix::DeviceList&) override { return false; }
+    size_t CatalogueSensorCount() const override { return 0; }
+    ViconDigitalDevice::IHostServices* Services() const override { return nullptr; }
 };
 
 }  // namespace varnix::bench

@@ -1,11 +1,8 @@
 #include "bridge/station_library.h"
 
-#include "plugin/plugin_state.h"
-
 #include <dlfcn.h>
 #include <sys/stat.h>
 
-#include <atomic>
 #include <mutex>
 
 namespace varnix {
@@ -47,7 +44,6 @@ bool FileExists(const std::string& path) {
 struct LoadedStation {
     StationLibrary library;
     void* handle = nullptr;
-    std::string problem;  // why the station does not answer; "" when usable
     ~LoadedStation() {
         if (handle != nullptr) {
             dlclose(handle);
@@ -81,7 +77,7 @@ void Load(LoadedStation& loaded) {
                 tried = (folder.empty() ? std::string("the plug-in's folder (unknown)")
                                         : folder) ;
             }
-            loaded.problem = std::string("station library ") + kStationLibraryName +
+            loaded.library.problem = std::string("station library ") + kStationLibraryName +
                              " not found: looked in " + tried +
                              " and in the loader's search path (" + (why ? why : "") +
                              "); the station does not answer, so no devices and no samples. "
@@ -106,7 +102,7 @@ void Load(LoadedStation& loaded) {
         loaded.library.getters[i] = reinterpret_cast<void* (*)(VarnixNative*)>(resolve(kGetterNames[i]));
     }
     if (!missing.empty()) {
-        loaded.problem = "station library " + loaded.library.path + " lacks " + missing +
+        loaded.library.problem = "station library " + loaded.library.path + " lacks " + missing +
                          "; the station does not answer, so no devices and no samples. "
                          "Install a station library of the matching version.";
         return;
@@ -118,15 +114,8 @@ void Load(LoadedStation& loaded) {
 
 const StationLibrary& Station() {
     static std::once_flag once;
-    static std::atomic<bool> reported{false};
     LoadedStation& loaded = Loaded();
     std::call_once(once, [&loaded] { Load(loaded); });
-    // Said once, as soon as the host can hear it.
-    if (!loaded.library.usable && !reported.load(std::memory_order_acquire) &&
-        State().services.load(std::memory_order_acquire) != nullptr &&
-        !reported.exchange(true, std::memory_order_acq_rel)) {
-        LogToHost(loaded.problem.c_str(), kLogError);
-    }
     return loaded.library;
 }
 

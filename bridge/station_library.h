@@ -24,6 +24,7 @@ enum class StationEntry {
 struct StationLibrary {
     bool usable = false;               // false: the station does not answer
     std::string path;                  // what was loaded, or where it was looked for
+    std::string problem;               // why it does not answer, what to do; "" when usable
     VarnixNative* (*newObject)() = nullptr;
     void (*deleteObject)(VarnixNative*) = nullptr;
     void* (*getters[static_cast<int>(StationEntry::Count)])(VarnixNative*) = {};
@@ -31,8 +32,8 @@ struct StationLibrary {
 
 // [host][acquisition] Loads the library on first use (thread-safe, once) and
 // hands back the same record ever after. Blocks only during that first load.
-// The first time the library is found missing or incomplete, and the host's
-// services are known, one level-3 line goes to the host's Log.
+// The bridge tells nobody when the library is missing or incomplete: the
+// record's `problem` says it, for the plug-in to pass on to the host.
 const StationLibrary& Station();
 
 // The file name the bridge looks for.

@@ -3,8 +3,7 @@
 #include "device/host_result.h"
 #include "device/sample_period.h"
 #include "device/trigger_parameter.h"
-#include "plugin/export_boundary.h"
-#include "plugin/plugin_state.h"
+#include "host/host_boundary.h"
 
 #include <cstddef>
 #include <cstring>
@@ -65,7 +64,7 @@ void vDevice::Trace(const char* text) const {
 }
 
 bool vDevice::AttachContext(IDeviceContext* context) {
-    return varnix::GuardBoundary("vDevice::AttachContext", false, [&] {
+    return varnix::GuardBoundary(services_, "vDevice::AttachContext", false, [&] {
         context_.store(context);
         redeclareRequested_.store(true);
         return context != nullptr ? context->RequestUpdate() : false;
@@ -73,7 +72,7 @@ bool vDevice::AttachContext(IDeviceContext* context) {
 }
 
 void vDevice::RefreshEntries() {
-    varnix::GuardBoundary("vDevice::RefreshEntries", [&] { RefreshEntrySteps(); });
+    varnix::GuardBoundary(services_, "vDevice::RefreshEntries", [&] { RefreshEntrySteps(); });
 }
 
 void vDevice::RefreshEntrySteps() {
@@ -97,7 +96,7 @@ void vDevice::RefreshEntrySteps() {
 }
 
 bool vDevice::DeclareSession(int32_t sessionId, ISessionDeclaration* declaration) {
-    varnix::GuardBoundary("vDevice::DeclareSession",
+    varnix::GuardBoundary(services_, "vDevice::DeclareSession",
                           [&] { DeclareSessionSteps(sessionId, declaration); });
     return true;
 }
@@ -137,7 +136,7 @@ void vDevice::DeclareSessionSteps(int32_t sessionId, ISessionDeclaration* declar
 }
 
 void vDevice::SessionOpened() {
-    varnix::GuardBoundary("vDevice::SessionOpened", [&] {
+    varnix::GuardBoundary(services_, "vDevice::SessionOpened", [&] {
         Trace("Session Opened");
         sessionOpen_.store(true);
         nextSampleIndex_.store(0);
@@ -145,7 +144,7 @@ void vDevice::SessionOpened() {
 }
 
 void vDevice::SoftwareStartTrigger() {
-    varnix::GuardBoundary("vDevice::SoftwareStartTrigger", [&] {
+    varnix::GuardBoundary(services_, "vDevice::SoftwareStartTrigger", [&] {
         Trace("Software Start Trigger Called");
         nextSampleIndex_.store(0);
     });
@@ -174,7 +173,7 @@ void vDevice::LoadSlice(const float* frame) {
 }
 
 void vDevice::DeliverFrame() noexcept {
-    varnix::GuardBoundary("vDevice::DeliverFrame", [&] {
+    varnix::GuardBoundary(services_, "vDevice::DeliverFrame", [&] {
         IDeviceContext* context = context_.load();
         if (context != nullptr) {
             int64_t first = nextSampleIndex_.load();
@@ -187,5 +186,5 @@ void vDevice::DeliverFrame() noexcept {
             nextSampleIndex_.compare_exchange_strong(first, first + samplesPerFrame_);
         }
     });
-    varnix::GuardBoundary("vDevice::DeliverFrame (gate)", [&] { gate_.ReleaseGate(); });
+    varnix::GuardBoundary(services_, "vDevice::DeliverFrame (gate)", [&] { gate_.ReleaseGate(); });
 }

@@ -6,6 +6,7 @@
 #include "device/host_result.h"
 #include "device/parameter_value_bool.h"
 #include "device/trigger_parameter.h"
+#include "plugin/acquisition_link.h"
 #include "plugin/plugin_operations.h"
 #include "plugin/plugin_state.h"
 
@@ -58,7 +59,9 @@ void RefreshCatalogue() {
     VarnixMetadataBuf metadata{};
     SensorCatalogue catalogue;
     std::string failure;
-    if (!BuildSensorCatalogue(metadata, catalogue, failure)) {
+    const bool built = BuildSensorCatalogue(metadata, catalogue, failure);
+    ReportStationProblemOnce();  // the build was the station library's first use
+    if (!built) {
         LogToHost(failure.c_str(), kLogError);
     }
     PluginState& state = State();
@@ -114,7 +117,7 @@ void PublishDeviceDefinitions(IDeviceDefinitionBuilder* builder) {
             PublishSensor(*builder, catalogue[i], i == 0);
         }
     }
-    StartAcquisition();
+    StartAcquisition(PluginAcquisitionContext());
 }
 
 }  // namespace varnix

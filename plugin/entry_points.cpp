@@ -1,5 +1,6 @@
 // The seven exports the capture host calls, with C linkage. Each runs its
 // work inside the exception boundary: nothing escapes into the host.
+#include "acquisition/acquisition.h"
 #include "bridge/bridge.h"
 #include "plugin/export_boundary.h"
 #include "plugin/plugin_operations.h"
@@ -13,10 +14,13 @@ namespace {
 // back. The list is emptied under its lock; the devices are released after
 // the lock is given up, since a device's destructor may take a while.
 void ShutdownPlugin() {
-    varnix::GuardBoundary("Shutdown: ending acquisition", [] { varnix::StopAcquisition(); });
-    varnix::GuardBoundary("Shutdown: stopping the station", [] { varnix_stop(); });
-    varnix::GuardBoundary("Shutdown: closing the station", [] { varnix_close(); });
-    varnix::GuardBoundary("Shutdown: releasing the devices", [] {
+    varnix::GuardExport("Shutdown: ending acquisition", [] { varnix::StopAcquisition(); });
+    varnix::GuardExport("Shutdown: stopping the station", [] { varnix_stop(); });
+    varnix::GuardExport("Shutdown: closing the station", [] {
+        varnix_close();
+        varnix::ReportStationProblemOnce();  // a host that shuts down before any definitions
+    });
+    varnix::GuardExport("Shutdown: releasing the devices", [] {
         varnix::PluginState& state = varnix::State();
         varnix::DeviceList released;
         {
@@ -56,7 +60,7 @@ VARNIX_EXPORT bool Initialise(IHostServices* services) {
 
 // [host] Builds the catalogue, publishes the devices and starts acquisition.
 VARNIX_EXPORT void ProvideDeviceDefinitions(IDeviceDefinitionBuilder* builder) {
-    varnix::GuardBoundary("ProvideDeviceDefinitions",
+    varnix::GuardExport("ProvideDeviceDefinitions",
                           [builder] { varnix::PublishDeviceDefinitions(builder); });
 }
 
@@ -68,7 +72,7 @@ VARNIX_EXPORT void BeginDeviceInstantiation(IDeviceRegistrar* registrar) {
 // [host] Creates and registers one device per sensor of the catalogue.
 VARNIX_EXPORT void OnManualDeviceInstantiation(void* hostArg1, const char* hostText,
                                                void* hostArg3) {
-    varnix::GuardBoundary("OnManualDeviceInstantiation", [=] {
+    varnix::GuardExport("OnManualDeviceInstantiation", [=] {
         varnix::InstantiateDevices(hostArg1, hostText, hostArg3);
     });
 }

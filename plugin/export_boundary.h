@@ -1,48 +1,19 @@
-// Nothing may leave an export or a host-facing virtual as an exception: it
-// would take the capture host down. Each boundary runs its body through
-// GuardBoundary, which logs one level-3 line naming the operation and the
-// cause, and hands back a defined fallback result.
+// The exports' exception boundary: nothing escapes into the host; an
+// exception is logged as one level-3 line to the services the host gave to
+// Initialise (see host/host_boundary.h).
 #pragma once
 
+#include "host/host_boundary.h"
 #include "plugin/plugin_state.h"
 
-#include <exception>
-#include <string>
 #include <utility>
 
 namespace varnix {
 
-// [host][acquisition][handoff] Never throws.
-inline void ReportEscapedException(const char* operation, const char* cause) noexcept {
-    try {
-        std::string line = std::string(operation) + " failed and was abandoned: " + cause;
-        LogToHost(line.c_str(), kLogError);
-    } catch (...) {
-        LogToHost("an operation failed and was abandoned (out of memory)", kLogError);
-    }
-}
-
-template <typename Result, typename Body>
-Result GuardBoundary(const char* operation, Result fallback, Body&& body) noexcept {
-    try {
-        return std::forward<Body>(body)();
-    } catch (const std::exception& e) {
-        ReportEscapedException(operation, e.what());
-    } catch (...) {
-        ReportEscapedException(operation, "unknown exception");
-    }
-    return fallback;
-}
-
+// [host] Runs `body`; an exception is logged and swallowed. Never throws.
 template <typename Body>
-void GuardBoundary(const char* operation, Body&& body) noexcept {
-    try {
-        std::forward<Body>(body)();
-    } catch (const std::exception& e) {
-        ReportEscapedException(operation, e.what());
-    } catch (...) {
-        ReportEscapedException(operation, "unknown exception");
-    }
+void GuardExport(const char* operation, Body&& body) noexcept {
+    GuardBoundary(State().services.load(std::memory_order_acquire), operation, std::forward<Body>(body));
 }
 
 }  // namespace varnix

@@ -16,10 +16,4 @@ void PublishDeviceDefinitions(ViconDigitalDevice::IDeviceDefinitionBuilder* buil
 // used only in the log line of an accepted device. (device_instantiation.cpp)
 void InstantiateDevices(void* hostArg1, const char* hostText, void* hostArg3);
 
-// [host] Ends acquisition: clears the running flag, wakes the thread, waits
-// for it and for every hand-off thread. Blocks; idempotent; harmless
-// before any start. After it returns no plug-in thread runs module code.
-// (acquisition/acquisition_controller.cpp)
-void StopAcquisition();
-
 }  // namespace varnix

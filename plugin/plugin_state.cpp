@@ -1,5 +1,7 @@
 #include "plugin/plugin_state.h"
 
+#include "bridge/station_library.h"
+
 namespace varnix {
 
 PluginState& State() {
@@ -9,9 +11,15 @@ PluginState& State() {
 }
 
 void LogToHost(const char* text, int32_t level) {
-    ViconDigitalDevice::IHostServices* services = State().services.load(std::memory_order_acquire);
-    if (services != nullptr && text != nullptr) {
-        services->Log(text, level);
+    LogTo(State().services.load(std::memory_order_acquire), text, level);
+}
+
+void ReportStationProblemOnce() {
+    static std::atomic<bool> reported{false};
+    const StationLibrary& station = Station();
+    if (!station.usable && State().services.load(std::memory_order_acquire) != nullptr &&
+        !reported.exchange(true)) {
+        LogToHost(station.problem.c_str(), kLogError);
     }
 }
 

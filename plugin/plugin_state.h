@@ -7,25 +7,15 @@
 
 #include "bridge/bridge.h"
 #include "catalogue/sensor_catalogue.h"
+#include "device/device_list.h"
 #include "host/host_interfaces.h"
-
-#include <boost/shared_ptr.hpp>
+#include "host/host_log.h"
 
 #include <atomic>
 #include <cstdint>
 #include <mutex>
-#include <vector>
-
-class vDevice;
 
 namespace varnix {
-
-// Build-time trace switches: nothing turns them on, so the lines they guard
-// are not sent by the delivered plug-in.
-constexpr bool kDeviceTrace = false;
-constexpr bool kPluginTrace = false;
-
-using DeviceList = std::vector<boost::shared_ptr<vDevice>>;
 
 struct PluginState {
     // [host] HostAPIVersion writes, PluginAPIVersion reads.
@@ -46,19 +36,23 @@ struct PluginState {
     // [host] appends and empties, [acquisition] copies. deviceListMutex guards
     // `devices` and `deviceListVersion`; the acquisition thread refreshes its
     // own copy only when the version moved, so a cycle allocates nothing.
+    // Versions start at 1: 0 names no copy at all.
     std::mutex deviceListMutex;
     DeviceList devices;
-    uint64_t   deviceListVersion = 0;
+    uint64_t   deviceListVersion = 1;
 };
 
 // The one instance; constructed at load, destroyed at unload.
 PluginState& State();
 
-// [host][acquisition][handoff] Sends one line to the host's Log; does nothing
-// before Initialise or when the host gave no services. Never throws.
+// [host] Sends one line to the Log of the services the host gave to
+// Initialise; does nothing before Initialise or when it gave none. Never
+// throws.
 void LogToHost(const char* text, int32_t level);
 
-constexpr int32_t kLogInfo = 1;
-constexpr int32_t kLogError = 3;
+// [host] Once the station library has been looked for: when it cannot be
+// used, tells the host why, once per loaded module (the first time this is
+// called with the host's services known). Never throws.
+void ReportStationProblemOnce();
 
 }  // namespace varnix

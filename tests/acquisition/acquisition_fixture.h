@@ -1,12 +1,13 @@
 // Shared setting for the acquisition tests: the scripted simulated station
-// (linked in, so the bridge finds the same library beside the test), devices
-// with fake host contexts placed straight into the plug-in's device list.
+// (linked in, so the bridge finds the same library beside the test), and the
+// plug-in's side played by the test itself (TestContext): its own device
+// list of devices with fake host contexts, its own catalogue length and
+// services. No process-wide plug-in state is touched.
 #pragma once
 
 #include "acquisition/acquisition.h"
 #include "acquisition/acquisition_loop.h"
 #include "device/vdevice.h"
-#include "plugin/plugin_state.h"
 #include "station/station_control.h"
 #include "tests/device/fake_host.h"
 #include "tests/support/plugin_threads.h"
@@ -140,20 +141,64 @@ struct Feeder {
     }
 };
 
+// What acquisition asks of the plug-in, answered by the test.
+// [test thread] changes the list and the catalogue length; [acquisition]
+// copies the list under `mutex_` and reads the length atomically.
+class TestContext final : public varnix::AcquisitionContext {
+public:
+    explicit TestContext(ViconDigitalDevice::IHostServices* services) : services_(services) {}
+
+    bool CopyDevicesIfChanged(uint64_t& version, varnix::DeviceList& devices) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (version == version_) return false;
+        devices = devices_;
+        version = version_;
+        return true;
+    }
+    size_t CatalogueSensorCount() const override { return catalogueLength.load(); }
+    ViconDigitalDevice::IHostServices* Services() const override { return services_; }
+
+    // Replaces the list (the old devices die here, outside the lock).
+    void SetDevices(varnix::DeviceList devices) {
+        varnix::DeviceList old;
+        std::lock_guard<std::mutex> lock(mutex_);
+        old.swap(devices_);
+        devices_ = std::move(devices);
+        ++version_;
+    }
+    // As a host's OnManualDeviceInstantiation appends its accepted devices.
+    void AppendDevices(const varnix::DeviceList& added) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        devices_.insert(devices_.end(), added.begin(), added.end());
+        ++version_;
+    }
+    varnix::DeviceList Devices() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return devices_;
+    }
+
+    std::atomic<size_t> catalogueLength{0};
+
+private:
+    ViconDigitalDevice::IHostServices* const services_;
+    std::mutex         mutex_;
+    varnix::DeviceList devices_;
+    uint64_t           version_ = 1;
+};
+
 struct AcquisitionFixture : ::testing::Test {
     fake::Services services;
+    TestContext    plugin{&services};
     std::vector<std::unique_ptr<fake::Context>> contexts;
 
     void SetUp() override {
         VarnixSim_Reset();
         VarnixSim_ScriptPollFalse(0);  // script mode: polls answer only what is scripted
-        varnix::State().services.store(&services);
     }
     void TearDown() override {
         varnix::StopAcquisition();
         varnix::SetAcquisitionHooks({});
         SetDevices({}, 0);
-        varnix::State().services.store(nullptr);
         VarnixSim_Reset();
     }
 
@@ -169,25 +214,11 @@ struct AcquisitionFixture : ::testing::Test {
     }
     fake::Context& ContextOf(size_t index) { return *contexts[index]; }
 
-    static void SetDevices(varnix::DeviceList devices, size_t catalogueLength) {
-        varnix::PluginState& state = varnix::State();
-        varnix::DeviceList old;
-        {
-            std::lock_guard<std::mutex> lock(state.deviceListMutex);
-            old.swap(state.devices);
-            state.devices = std::move(devices);
-            ++state.deviceListVersion;
-        }
-        state.catalogueSensorCount.store(catalogueLength);
+    void SetDevices(varnix::DeviceList devices, size_t catalogueLength) {
+        plugin.SetDevices(std::move(devices));
+        plugin.catalogueLength.store(catalogueLength);
     }
-
-    // As a host's OnManualDeviceInstantiation appends its accepted devices.
-    static void AppendDevices(const varnix::DeviceList& added) {
-        varnix::PluginState& state = varnix::State();
-        std::lock_guard<std::mutex> lock(state.deviceListMutex);
-        state.devices.insert(state.devices.end(), added.begin(), added.end());
-        ++state.deviceListVersion;
-    }
+    void AppendDevices(const varnix::DeviceList& added) { plugin.AppendDevices(added); }
 
     // Scripts `count` frames of `length` values; value v of frame f is f*1000+v.
     static void ScriptFrames(int count, int length, int firstFrame = 0) {

@@ -2,6 +2,7 @@
 // each device receives, how it waits, starts and stops.
 #include "acquisition/acquisition_loop.h"
 #include "acquisition/handoff_thread.h"
+#include "host/host_log.h"
 #include "tests/support/plugin_threads.h"
 #include "tests/acquisition/acquisition_fixture.h"
 
@@ -24,7 +25,7 @@ TEST_F(AcquisitionLoopTest, EveryDeviceGetsItsSliceOfEveryFrameInOrder) {
     SetDevices({Device(3, 6, 0), Device(2, 2, 6), Device(4, 0, 8)}, 3);
     ScriptFrames(kFrames, 8);
 
-    varnix::StartAcquisition();
+    varnix::StartAcquisition(plugin);
     for (size_t d = 0; d < 3; ++d) {
         ASSERT_TRUE(ContextOf(d).WaitForPushes(kFrames)) << "device " << d;
     }
@@ -50,14 +51,10 @@ TEST_F(AcquisitionLoopTest, FalsePollsLeaveDevicesUntouchedAndOnlyTheFirstReques
     fake::Declaration declaration;
     contexts[1]->entryCount = 0;
     VarnixSim_LogPolls(1);
-    varnix::DeviceList devices;
-    {
-        std::lock_guard<std::mutex> lock(varnix::State().deviceListMutex);
-        devices = varnix::State().devices;
-    }
+    const varnix::DeviceList devices = plugin.Devices();
     devices[1]->DeclareSession(1, &declaration);
 
-    varnix::StartAcquisition();
+    varnix::StartAcquisition(plugin);
     ASSERT_TRUE(Eventually([] { return CallsOf("pollData").size() >= 5; }));
     EXPECT_TRUE(CallsOf("configure").empty()) << "a request on the second device starts nothing";
     EXPECT_TRUE(ContextOf(0).Pushes().empty());
@@ -93,7 +90,7 @@ TEST_F(AcquisitionLoopTest, HeldPushBlocksOnlyThatDevicesNextHandOff) {
     ScriptFrames(4, 2);
     VarnixSim_LogPolls(1);
 
-    varnix::StartAcquisition();
+    varnix::StartAcquisition(plugin);
     ASSERT_TRUE(b.WaitForPushes(2)) << "B gets the second frame while A's first is held";
     std::this_thread::sleep_for(60ms);
     EXPECT_EQ(b.Pushes().size(), 2u) << "the pass waits at A: no third frame yet";
@@ -134,7 +131,7 @@ TEST_F(AcquisitionLoopTest, HandOffThreadThatCannotStartCostsOnlyThatDevicesFram
     SetDevices({Device(2, 2, 0), Device(1, 1, 2), Device(1, 1, 3)}, 3);
     ScriptFrames(6, 4);
 
-    varnix::StartAcquisition();
+    varnix::StartAcquisition(plugin);
     ASSERT_TRUE(ContextOf(0).WaitForPushes(6));
     ASSERT_TRUE(ContextOf(1).WaitForPushes(4));
     ASSERT_TRUE(ContextOf(2).WaitForPushes(6));
@@ -166,8 +163,8 @@ TEST_F(AcquisitionLoopTest, HandOffThreadThatCannotStartCostsOnlyThatDevicesFram
 
 TEST_F(AcquisitionLoopTest, OnePollerStopEndsItAndAStartRestartsIt) {
     VarnixSim_LogPolls(1);
-    varnix::StartAcquisition();
-    varnix::StartAcquisition();  // a second definitions call: no second poller
+    varnix::StartAcquisition(plugin);
+    varnix::StartAcquisition(plugin);  // a second definitions call: no second poller
     EXPECT_TRUE(varnix::AcquisitionRunning());
     ASSERT_TRUE(Eventually([] { return CallsOf("pollData").size() >= 10; }));
     varnix::StopAcquisition();
@@ -184,7 +181,7 @@ TEST_F(AcquisitionLoopTest, OnePollerStopEndsItAndAStartRestartsIt) {
     EXPECT_EQ(StationCalls().size(), afterStop) << "nothing polls after the stop";
 
     varnix::StopAcquisition();  // harmless twice
-    varnix::StartAcquisition();
+    varnix::StartAcquisition(plugin);
     ASSERT_TRUE(Eventually([&] { return CallsOf("pollData").size() > afterStop; }));
     varnix::StopAcquisition();
 }
@@ -200,7 +197,7 @@ TEST_F(AcquisitionLoopTest, StopWaitsForTheDeliveryInFlight) {
         pushReturned = true;
     };
     ScriptFrames(1, 1);
-    varnix::StartAcquisition();
+    varnix::StartAcquisition(plugin);
     ASSERT_TRUE(Eventually([&] { return pushStarted.load(); }));
     varnix::StopAcquisition();
     EXPECT_TRUE(pushReturned.load());
@@ -220,7 +217,7 @@ TEST_F(AcquisitionLoopTest, StopDuringThePassStillServesEveryDevice) {
         std::this_thread::sleep_for(150ms);
     };
     ScriptFrames(2, 2);
-    varnix::StartAcquisition();
+    varnix::StartAcquisition(plugin);
     ASSERT_TRUE(Eventually([&] { return firstHeld.load(); }));
     ASSERT_TRUE(b.WaitForPushes(1));
     std::this_thread::sleep_for(30ms);  // the second frame's pass now waits at A
@@ -238,7 +235,7 @@ TEST_F(AcquisitionLoopTest, StopDuringThePassStillServesEveryDevice) {
 TEST_F(AcquisitionLoopTest, HostChangesTheListWhileFramesFlow) {
     Feeder::Install(/*framesPerPause=*/1, /*length=*/4);
     Feeder::recordThreads = true;
-    varnix::StartAcquisition();
+    varnix::StartAcquisition(plugin);
     for (int round = 0; round < 20; ++round) {
         SetDevices({Device(1, 2, 0), Device(1, 2, 2)}, 2);  // contexts stay alive to the end
         std::this_thread::sleep_for(5ms);
@@ -271,7 +268,7 @@ TEST_F(AcquisitionLoopTest, BacklogIsCaughtUpInOneCycleInOrderForEveryDevice) {
     Feeder::Install(/*framesPerPause=*/0, /*length=*/6, /*firstFrame=*/kBacklog);
     Feeder::burstAtFirstPause = kStall;  // a second backlog, left while the loop pauses
 
-    varnix::StartAcquisition();
+    varnix::StartAcquisition(plugin);
     for (size_t d = 0; d < 3; ++d) {
         ASSERT_TRUE(ContextOf(d).WaitForPushes(kBacklog + kStall)) << "device " << d;
     }
@@ -310,7 +307,7 @@ TEST_F(AcquisitionLoopTest, ThreadsStayOnePerDevicePlusTheLoopOverHundredsOfFram
     SetDevices({Device(1, 1, 0), Device(1, 1, 1), Device(1, 1, 2), Device(1, 1, 3)}, kDevices);
     Feeder::Install(/*framesPerPause=*/5, /*length=*/4);
     Feeder::recordThreads = true;
-    varnix::StartAcquisition();
+    varnix::StartAcquisition(plugin);
     for (size_t d = 0; d < kDevices; ++d) ASSERT_TRUE(ContextOf(d).WaitForPushes(300)) << "device " << d;
     varnix::StopAcquisition();
 
@@ -330,7 +327,7 @@ TEST_F(AcquisitionLoopTest, SecondInstantiationGivesTheAddedDevicesTheirOwnThrea
     varnix::DeviceList first{Device(1, 1, 0), Device(1, 1, 1)};
     SetDevices(first, 2);
     Feeder::Install(/*framesPerPause=*/1, /*length=*/2);
-    varnix::StartAcquisition();
+    varnix::StartAcquisition(plugin);
     ASSERT_TRUE(ContextOf(0).WaitForPushes(5));
     const std::set<int64_t> before = plugin_threads::Named("varnix-handoff");
     EXPECT_EQ(before.size(), 2u);
@@ -360,7 +357,7 @@ TEST_F(AcquisitionLoopTest, PollsAtMostOncePerPause) {
     VarnixSimCounters before{};
     VarnixSim_GetCounters(&before);
     const auto start = std::chrono::steady_clock::now();
-    varnix::StartAcquisition();
+    varnix::StartAcquisition(plugin);
     std::this_thread::sleep_for(300ms);
     varnix::StopAcquisition();
     const auto elapsed = std::chrono::steady_clock::now() - start;

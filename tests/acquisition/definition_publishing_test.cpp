@@ -1,6 +1,7 @@
 // Definition publishing from a scripted station: the exact builder calls,
 // then acquisition running.
 #include "plugin/plugin_operations.h"
+#include "plugin/plugin_state.h"
 #include "tests/acquisition/acquisition_fixture.h"
 
 using namespace acquisition_test;
@@ -75,7 +76,18 @@ void ScriptTwoSensors() {
 
 }  // namespace
 
-using DefinitionPublishingTest = AcquisitionFixture;
+// Publishing is the plug-in's own work: it logs to the services the host gave
+// to Initialise, kept in the plug-in's state.
+struct DefinitionPublishingTest : AcquisitionFixture {
+    void SetUp() override {
+        AcquisitionFixture::SetUp();
+        varnix::State().services.store(&services);
+    }
+    void TearDown() override {
+        AcquisitionFixture::TearDown();
+        varnix::State().services.store(nullptr);
+    }
+};
 
 TEST_F(DefinitionPublishingTest, TwoSensorsInExactBuilderOrderThenAcquisitionRuns) {
     ScriptTwoSensors();

@@ -26,9 +26,9 @@ TEST_F(SessionStartTest, ConfigureFollowsTheFirstDevicesTriggerSettings) {
         varnix::DeviceList devices{Device(1, 1, 0), Device(1, 1, 1)};
         ContextOf(0).parameters = c.answers;
         ContextOf(1).parameters = {{"StartTrigger", true}, {"StopTrigger", true}};  // never read
-        varnix::State().catalogueSensorCount.store(2);
+        plugin.catalogueLength.store(2);
 
-        varnix::StartSession(devices);
+        varnix::StartSession(devices, plugin);
 
         EXPECT_EQ(CallNames(), (std::vector<std::string>{"stop", "configure", "start"})) << c.name;
         const std::vector<StationCall> configure = CallsOf("configure");
@@ -48,7 +48,7 @@ TEST_F(SessionStartTest, DevicesAreNotReadyDuringTheStartAndReadyAfter) {
     devices[1]->DeclareSession(3, &declaration);
     devices[0]->SetReadyState(1);
     devices[1]->SetReadyState(1);
-    varnix::State().catalogueSensorCount.store(2);
+    plugin.catalogueLength.store(2);
 
     // The parameter reads run in the middle of the start; look from there.
     int32_t readyDuring[2] = {-1, -1};
@@ -58,7 +58,7 @@ TEST_F(SessionStartTest, DevicesAreNotReadyDuringTheStartAndReadyAfter) {
         devices[1]->GetStatus(&readyDuring[1], &redeclare);
     };
 
-    varnix::StartSession(devices);
+    varnix::StartSession(devices, plugin);
 
     EXPECT_EQ(readyDuring[0], 0);
     EXPECT_EQ(readyDuring[1], 0);
@@ -79,8 +79,8 @@ TEST_F(SessionStartTest, DevicesAreNotReadyDuringTheStartAndReadyAfter) {
 TEST_F(SessionStartTest, ListShorterOrLongerThanTheCatalogueAndMissingContexts) {
     // Catalogue of 3, but the host refused one: two devices, the second unattached.
     varnix::DeviceList shorter{Device(1, 1, 0), Device(1, 1, 1, /*attach=*/false)};
-    varnix::State().catalogueSensorCount.store(3);
-    varnix::StartSession(shorter);
+    plugin.catalogueLength.store(3);
+    varnix::StartSession(shorter, plugin);
     EXPECT_EQ(ContextOf(0).requestUpdates, 2);
     int32_t ready = -1;
     bool    redeclare = false;
@@ -93,8 +93,8 @@ TEST_F(SessionStartTest, ListShorterOrLongerThanTheCatalogueAndMissingContexts) 
     VarnixSim_ClearCalls();
     varnix::DeviceList longer{Device(1, 1, 0), Device(1, 1, 0), Device(1, 1, 0)};
     longer[2]->SetReadyState(7);
-    varnix::State().catalogueSensorCount.store(2);
-    varnix::StartSession(longer);
+    plugin.catalogueLength.store(2);
+    varnix::StartSession(longer, plugin);
     longer[2]->GetStatus(&ready, &redeclare);
     EXPECT_EQ(ready, 7);
     EXPECT_EQ(ContextOf(2).requestUpdates, 1) << "only AttachContext's";
@@ -103,8 +103,8 @@ TEST_F(SessionStartTest, ListShorterOrLongerThanTheCatalogueAndMissingContexts) 
     contexts.clear();
     VarnixSim_ClearCalls();
     varnix::DeviceList unattached{Device(1, 1, 0, /*attach=*/false)};
-    varnix::State().catalogueSensorCount.store(1);
-    varnix::StartSession(unattached);
+    plugin.catalogueLength.store(1);
+    varnix::StartSession(unattached, plugin);
     const std::vector<StationCall> configure = CallsOf("configure");
     ASSERT_EQ(configure.size(), 1u);
     EXPECT_EQ(configure[0].arguments, "1,0,0,0");
@@ -141,7 +141,7 @@ TEST_F(SessionStartTest, StartServesDevicesRegisteredAfterTheLoopCopiedTheList) 
     hooks.afterListCopy = &BetweenCopyAndCheck;
     varnix::SetAcquisitionHooks(hooks);
 
-    varnix::StartAcquisition();
+    varnix::StartAcquisition(plugin);
     const auto readyState = [](const boost::shared_ptr<vDevice>& device) {
         int32_t ready = -1;
         bool    redeclare = false;

@@ -4,8 +4,8 @@
 // start pulse, or a stop pulse ending the capture is no error.
 #include "acquisition/station_silence.h"
 
-#include "plugin/plugin_state.h"
-#include "tests/device/fake_host.h"
+#include "host/host_log.h"
+#include "tests/acquisition/acquisition_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -16,12 +16,11 @@ using Clock = varnix::StationSilenceWatch::Clock;
 
 struct StationSilenceTest : ::testing::Test {
     fake::Services services;
-    void SetUp() override { varnix::State().services.store(&services); }
-    void TearDown() override { varnix::State().services.store(nullptr); }
+    acquisition_test::TestContext plugin{&services};
 };
 
 TEST_F(StationSilenceTest, TellsOnceWhenFramesStopAndOnceWhenTheyComeBack) {
-    varnix::StationSilenceWatch watch;
+    varnix::StationSilenceWatch watch(plugin);
     const Clock::time_point t0 = Clock::now();
     watch.SessionStarted(false);
     watch.NoFrame(t0 + 10s);  // waiting for the first frame (or a start pulse) is quiet
@@ -52,7 +51,7 @@ TEST_F(StationSilenceTest, TellsOnceWhenFramesStopAndOnceWhenTheyComeBack) {
 }
 
 TEST_F(StationSilenceTest, ASessionStartOrAStopInputMakesTheSilenceNoError) {
-    varnix::StationSilenceWatch watch;
+    varnix::StationSilenceWatch watch(plugin);
     const Clock::time_point t0 = Clock::now();
     watch.SessionStarted(false);
     watch.Frame(t0);
