@@ -138,7 +138,6 @@ void vDevice::DeclareSessionSteps(int32_t sessionId, ISessionDeclaration* declar
 void vDevice::SessionOpened() {
     varnix::GuardBoundary(services_, "vDevice::SessionOpened", [&] {
         Trace("Session Opened");
-        sessionOpen_.store(true);
         nextSampleIndex_.store(0);
     });
 }
@@ -150,9 +149,7 @@ void vDevice::SoftwareStartTrigger() {
     });
 }
 
-void vDevice::SessionClosed() {
-    sessionOpen_.store(false);
-}
+void vDevice::SessionClosed() {}
 
 void vDevice::GetStatus(int32_t* readyState, bool* redeclareRequested) {
     if (readyState != nullptr) {

@@ -57,6 +57,8 @@ public:
     // Both restart the sample numbering at 0.
     void SessionOpened() override;
     void SoftwareStartTrigger() override;
+    // Nothing to do: every frame the station delivers is pushed whatever the
+    // host's session state, and nothing of the device depends on it.
     void SessionClosed() override;
     void GetStatus(int32_t* readyState, bool* redeclareRequested) override;
 
@@ -123,7 +125,6 @@ private:
     std::atomic<int32_t> readyState_{0};              // [host][acquisition] write, [host] reads
     ViconDigitalDevice::IHostServices* const services_;
     int32_t              entryToken_ = 0;             // [host] only, lent to FillEntries
-    std::atomic<bool>    sessionOpen_{false};         // [host] only; atomic for sibling host threads
     std::atomic<bool>    redeclareRequested_{false};  // [host] only; atomic for sibling host threads
     const double         sampleRate_;
 

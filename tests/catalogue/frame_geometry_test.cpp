@@ -19,8 +19,10 @@ TEST(FrameGeometry, SamplesPerFrameRoundsHalvesAwayFromZero) {
     EXPECT_EQ(SamplesPerFrame(2, 2000.0), 54);
     EXPECT_EQ(SamplesPerFrame(1, 2000.0), 27);
     EXPECT_EQ(SamplesPerFrame(2, 150.0), 4);       // 4.05
-    EXPECT_EQ(SamplesPerFrame(1, 1000.0), 14);     // 13.5 up, not to even
-    EXPECT_EQ(SamplesPerFrame(-1, 1000.0), -14);   // -13.5 away from zero
+    EXPECT_EQ(SamplesPerFrame(1, 1000.0), 14);     // 13.5 up, not truncated to 13
+    EXPECT_EQ(SamplesPerFrame(3, 1000.0), 41);     // 40.5 up, where halves to even give 40
+    EXPECT_EQ(SamplesPerFrame(-3, 1000.0), -41);   // -40.5 away from zero, not to even -40
+    EXPECT_EQ(SamplesPerFrame(-1, 1000.0), -14);   // -13.5 away from zero, not truncated
     EXPECT_EQ(SamplesPerFrame(0, 2000.0), 0);
     EXPECT_EQ(SamplesPerFrame(3, 0.0), 0);
 }

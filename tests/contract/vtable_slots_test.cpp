@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 using namespace ViconDigitalDevice;
@@ -63,6 +64,16 @@ struct Declaration : ISessionDeclaration {
     IHostResult DeclareSignal(const char* name, int32_t, int32_t, int32_t, int32_t, bool) override { return Ok(name); }
     void SetOption(int32_t option) override { called = "SetOption" + std::to_string(option); }
     IHostResult SetValueCount(int32_t count) override { called = "SetValueCount" + std::to_string(count); return {nullptr}; }
+};
+
+struct Registrar : IDeviceRegistrar {
+    IHostResult RegisterDevice(void* first, const char* name, void* third, const char* nameAgain,
+                               IDevice* device) override {
+        called = "RegisterDevice" + std::to_string(reinterpret_cast<uintptr_t>(first)) + name +
+                 std::to_string(reinterpret_cast<uintptr_t>(third)) + nameAgain +
+                 (device != nullptr ? "+device" : "-");
+        return {nullptr};
+    }
 };
 
 struct Device : IDevice {
@@ -150,6 +161,14 @@ TEST(VtableSlots, ContextDeclarationAndRegistrarShapes) {
     EXPECT_EQ(called, "SetOption0");
     Slot<IHostResult (*)(void*, int32_t)>(&declaration, 3)(&declaration, 54);
     EXPECT_EQ(called, "SetValueCount54");
+
+    Registrar registrar;
+    Device    device;
+    using Register = IHostResult (*)(void*, void*, const char*, void*, const char*, IDevice*);
+    const IHostResult registered = Slot<Register>(&registrar, 0)(
+        &registrar, reinterpret_cast<void*>(7), "EMG 1", reinterpret_cast<void*>(9), "EMG 1 again", &device);
+    EXPECT_EQ(called, "RegisterDevice7EMG 19EMG 1 again+device") << "arguments in the slot's order";
+    EXPECT_EQ(registered.error, nullptr);
 
     // The result handle is one pointer, returned in a register.
     static_assert(sizeof(IHostResult) == 8, "one pointer");

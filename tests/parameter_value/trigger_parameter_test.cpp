@@ -84,7 +84,7 @@ TEST(TriggerParameter, ReadsWhatTheHostFillsEitherWay) {
     EXPECT_EQ(context.error.releases, 0);
 }
 
-TEST(TriggerParameter, UnansweredOrFailedReadIsFalseAndTheResultIsReleasedOnce) {
+TEST(TriggerParameter, UnfilledReadIsFalseAFilledOneCountsBesideAnErrorAndTheResultIsReleasedOnce) {
     ScriptedContext context;
     context.fill = Fill::Nothing;
     EXPECT_FALSE(ReadBoolParameter(context, "StartTrigger"));
