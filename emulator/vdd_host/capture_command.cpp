@@ -1,5 +1,6 @@
 #include "emulator/test_host.h"
 #include "emulator/thread_identity.h"
+#include "emulator/vdd_host/capture_interrupt.h"
 #include "emulator/vdd_host/capture_summary.h"
 #include "emulator/vdd_host/capture_timing.h"
 #include "emulator/vdd_host/csv_export.h"
@@ -17,6 +18,7 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -93,9 +95,11 @@ struct CaptureRun {
     const StationObserver&              station;
     LiveStatus&                         status;
     CaptureOutputs&                     outputs;
+    const CaptureInterrupt&             interrupt;
     const std::vector<DeviceLayout>&    layouts;
     int64_t                             captureStartNs = 0;
     std::vector<emulator::DeviceStatus> statuses;       // at the end of the latest session
+    std::optional<double>               stoppedAtS;     // when a signal ended the capture
 };
 
 void Pulse(CaptureRun& run, bool start) {
@@ -107,7 +111,8 @@ void Pulse(CaptureRun& run, bool start) {
     if (run.outputs.edf) run.outputs.edf->Note(emulator::MonotonicNowNs(), start ? "start pulse" : "stop pulse");
 }
 
-// Runs one session on every device: declare, open, stream, close.
+// Runs one session on every device: declare, open, stream, close. Ends early
+// when a signal came.
 void RunSession(CaptureRun& run, int session, bool last) {
     emulator::TestHost& host = run.host;
     const HostOptions& options = run.options;
@@ -122,7 +127,7 @@ void RunSession(CaptureRun& run, int session, bool last) {
     }
     const int64_t sessionStartNs = emulator::MonotonicNowNs();
     bool startPulsed = false, stopPulsed = false;
-    while (SecondsSince(sessionStartNs) < options.durationS) {
+    while (SecondsSince(sessionStartNs) < options.durationS && !run.interrupt.Requested()) {
         std::this_thread::sleep_for(kCheckInterval);
         const double inSession = SecondsSince(sessionStartNs);
         if (options.startPulseAfterS && !startPulsed && inSession >= *options.startPulseAfterS) {
@@ -137,7 +142,14 @@ void RunSession(CaptureRun& run, int session, bool last) {
         run.status.Update(SecondsSince(run.captureStartNs), session, run.checker, run.station.Counters(),
                           run.station.Simulated());
     }
-    if (last) {
+    if (run.interrupt.Requested()) {
+        run.stoppedAtS = SecondsSince(run.captureStartNs);
+        if (run.outputs.edf) {
+            run.outputs.edf->Note(emulator::MonotonicNowNs(),
+                                  std::string("capture stopped early (") + run.interrupt.SignalName() + ")");
+        }
+    }
+    if (last || run.stoppedAtS) {
         run.checker.SetDeliveryCutoff(run.station.Counters().framesDelivered);
         std::this_thread::sleep_for(kSettleBeforeClose);
         run.checker.Drain();
@@ -147,6 +159,15 @@ void RunSession(CaptureRun& run, int session, bool last) {
     for (size_t d = 0; d < devices; ++d) host.SessionClosed(d);
     run.checker.Drain();
     if (run.outputs.edf) run.outputs.edf->EndSession();
+}
+
+// "stopped early at 12.3 s of 30 s", or "" when the capture ran its time.
+std::string StopNote(const CaptureRun& run) {
+    if (!run.stoppedAtS) return "";
+    char note[128];
+    std::snprintf(note, sizeof note, "stopped early at %.1f s of %g s", *run.stoppedAtS,
+                  run.options.durationS * run.options.sessions);
+    return note;
 }
 
 void FinishOutputs(const HostOptions& options, CaptureOutputs& outputs, std::vector<std::string>& failures) {
@@ -188,6 +209,7 @@ CaptureFacts GatherFacts(emulator::TestHost& host, const CaptureRun& run, size_t
 }  // namespace
 
 int RunCapture(const HostOptions& options) {
+    const CaptureInterrupt interrupt;
     PluginEnvironment environment;
     const std::string problem = LoadEnvironment(options, environment);
     if (!problem.empty()) {
@@ -244,8 +266,8 @@ int RunCapture(const HostOptions& options) {
     host.SetParameter("", "TriggerOutputs", options.triggerOutputs);
 
     LiveStatus status(stdout, options.quiet);
-    CaptureRun run{host, options, checker, station, status, outputs, layouts, captureStartNs, {}};
-    for (int session = 1; session <= options.sessions; ++session) {
+    CaptureRun run{host, options, checker, station, status, outputs, interrupt, layouts, captureStartNs, {}, {}};
+    for (int session = 1; session <= options.sessions && !run.stoppedAtS; ++session) {
         RunSession(run, session, session == options.sessions);
     }
     status.Finish();
@@ -254,6 +276,11 @@ int RunCapture(const HostOptions& options) {
     checker.Drain();
 
     const CaptureFacts facts = GatherFacts(host, run, definitions.size());
+    const std::string note = StopNote(run);
+    if (!options.quiet && !note.empty()) {
+        std::cout << "\ncapture " << note << " (" << interrupt.SignalName() << "): the session was closed, "
+                  << "the plug-in shut down and every file completed\n";
+    }
     std::vector<std::string> failures = Summarise(checker, facts, options.quiet, std::cout);
     if (outputs.edf) {
         const std::vector<std::string> edfFailures = SummariseEdf(outputs.edf->Reports(), options.quiet, std::cout);
@@ -267,7 +294,8 @@ int RunCapture(const HostOptions& options) {
     }
     host.Faults().SetPushHook(nullptr);
     if (!module.Unload()) failures.push_back(module.ErrorText());
-    std::cout << Verdict(failures, checker) << std::endl;
+    std::cout << Verdict(failures, checker, note) << std::endl;
+    if (interrupt.Requested()) return interrupt.ExitCode();
     return failures.empty() ? kExitOk : kExitCheckFailed;
 }
 

@@ -21,12 +21,17 @@ const char* const kFooter = R"(Examples:
   vdd-host capture --profile profiles/sensors16.json --sessions 3
   vdd-host capture --hold-push 50      watch the plug-in cope with a slow host
 
+Ctrl-C (or SIGTERM) ends a capture early the way the end of its time does:
+the session is closed, the plug-in shut down, every file completed and the
+summary printed; a second Ctrl-C quits at once.
+
 Exit codes:
   0  the capture ran and every check passed (nothing lost, nothing altered)
   1  a check failed or samples were lost; the reason is on the last line
   2  usage error (unknown option, bad value, an output file that cannot be written)
   3  environment error: module not found, not a plug-in, station library
      missing, station profile broken
+  130  stopped early by Ctrl-C (143: by SIGTERM); the summary says how far it got
 
 The host counts time in nanoseconds (timebase 1000000000 ticks per second),
 so a device's declared period is nanoseconds per sample; its start code is 7.
