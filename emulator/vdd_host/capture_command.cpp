@@ -37,6 +37,11 @@ constexpr auto kAfterShutdownWatch = 200ms;
 // has delivered, then waits this long, so that every one of them can reach
 // every device before the session closes and the plug-in shuts down.
 constexpr auto kSettleBeforeClose = 150ms;
+// When a session closes, a pass of a frame through the devices may be under
+// way: the EDF file waits at most this long for the devices behind to catch
+// up with the furthest one.
+constexpr auto kEdfCatchUp = 500ms;
+constexpr auto kEdfCatchUpPoll = 5ms;
 
 double SecondsSince(int64_t startNs) {
     return static_cast<double>(emulator::MonotonicNowNs() - startNs) * 1e-9;
@@ -158,7 +163,15 @@ void RunSession(CaptureRun& run, int session, bool last) {
     for (size_t d = 0; d < devices; ++d) run.statuses.push_back(host.GetStatus(d));
     for (size_t d = 0; d < devices; ++d) host.SessionClosed(d);
     run.checker.Drain();
-    if (run.outputs.edf) run.outputs.edf->EndSession();
+    if (run.outputs.edf) {
+        run.outputs.edf->BeginClosing();
+        const int64_t deadlineNs = emulator::MonotonicNowNs() + std::chrono::nanoseconds(kEdfCatchUp).count();
+        while (!run.outputs.edf->ClosingDone() && emulator::MonotonicNowNs() < deadlineNs) {
+            std::this_thread::sleep_for(kEdfCatchUpPoll);
+            run.checker.Drain();
+        }
+        run.outputs.edf->EndSession();
+    }
 }
 
 // "stopped early at 12.3 s of 30 s", or "" when the capture ran its time.

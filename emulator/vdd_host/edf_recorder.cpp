@@ -143,9 +143,17 @@ void EdfRecorder::Take(size_t device, const CapturedPush& push, const PushNotes&
         // A frame's samples span the frame period before it was ready.
         SetOrigin((notes.frameReadyNs != 0 ? notes.frameReadyNs : push.timeNs) - session.framePeriodNs);
     }
-    session.assembler->Place(device, push.firstSampleIndex, push.samplesPerFrame, push.values.data(),
-                             push.values.size(), notes.skippedBefore);
+    if (!session.assembler->Place(device, push.firstSampleIndex, push.samplesPerFrame, push.values.data(),
+                                  push.values.size(), notes.skippedBefore)) {
+        ++reports_.back().pushesAfterClose;
+    }
 }
+
+void EdfRecorder::BeginClosing() {
+    if (current_) current_->assembler->EndAt(current_->assembler->DataSeconds());
+}
+
+bool EdfRecorder::ClosingDone() const { return !current_ || current_->assembler->EndReached(); }
 
 void EdfRecorder::Record(const std::vector<int32_t>& record) {
     Session& session = *current_;

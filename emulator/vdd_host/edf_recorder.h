@@ -66,8 +66,15 @@ public:
     // at that time in the open file.
     void Note(int64_t hostTimeNs, const std::string& text);
     void Take(size_t device, const CapturedPush& push, const PushNotes& notes) override;
-    // Writes the rest of the session's records and closes its file. Pushes
-    // of the session that come later are counted, not written.
+    // The session has closed: its file ends where the furthest device is
+    // now. Pushes still under way may bring the others there; later ones
+    // are counted, not written.
+    void BeginClosing();
+    // Every device has reached the end BeginClosing set (true without a session).
+    bool ClosingDone() const;
+    // Writes the rest of the session's records and closes its file (from
+    // where the devices are, when BeginClosing was not called). Pushes of
+    // the session that come later are counted, not written.
     void EndSession();
 
     const std::vector<EdfReport>& Reports() const { return reports_; }

@@ -40,9 +40,9 @@ std::string RecordAssembler::Fit(std::string text) const {
     return text;
 }
 
-void RecordAssembler::Place(size_t device, int64_t firstSampleIndex, int32_t samplesPerFrame, const float* values,
+bool RecordAssembler::Place(size_t device, int64_t firstSampleIndex, int32_t samplesPerFrame, const float* values,
                             size_t valueCount, uint64_t skippedBefore) {
-    if (device >= devices_.size() || !devices_[device].present || samplesPerFrame <= 0) return;
+    if (device >= devices_.size() || !devices_[device].present || samplesPerFrame <= 0) return true;
     State& state = devices_[device];
     const int64_t samples = samplesPerFrame;
     const std::string& name = signals_[state.firstSignal].deviceName;
@@ -54,7 +54,7 @@ void RecordAssembler::Place(size_t device, int64_t firstSampleIndex, int32_t sam
     if (!state.started) {
         if (firstSampleIndex != 0) {
             state.counts.beforeStart += static_cast<uint64_t>(samples);
-            return;
+            return true;
         }
         state.started = true;
     } else if (firstSampleIndex == 0 && state.indexEnd > 0) {
@@ -64,18 +64,20 @@ void RecordAssembler::Place(size_t device, int64_t firstSampleIndex, int32_t sam
     }
     state.indexEnd = firstSampleIndex + samples;
     const int64_t start = state.base + firstSampleIndex;
+    if (state.limit >= 0 && std::max(start, state.next) >= state.limit) return false;
     const int64_t skip = std::clamp<int64_t>(state.next - start, 0, samples);
     state.counts.notPlaced += static_cast<uint64_t>(skip);
-    if (skip == samples) return;
+    if (skip == samples) return true;
     if (start > state.next) AddLost(state, state.next, start - state.next);
     state.next = std::max(state.next, start);
     const int64_t lastRecord = (start + samples - 1) / state.perRecord;
     while (lastRecord >= firstRecord_ + static_cast<int64_t>(ring_.size())) ForceOldest();
     // ForceOldest may have moved this device on as well, when it lagged.
     const int64_t from = std::max(start + skip, state.next);
+    const int64_t until = state.limit >= 0 ? std::min(start + samples, state.limit) : start + samples;
     for (size_t j = 0; j < state.streams; ++j) {
         const size_t signal = state.firstSignal + j;
-        for (int64_t position = from; position < start + samples; ++position) {
+        for (int64_t position = from; position < until; ++position) {
             const size_t at = j * static_cast<size_t>(samples) + static_cast<size_t>(position - start);
             if (values == nullptr || at >= valueCount) break;
             const int64_t record = position / state.perRecord;
@@ -86,13 +88,28 @@ void RecordAssembler::Place(size_t device, int64_t firstSampleIndex, int32_t sam
             if (clipped) Clip(signal, position);
         }
     }
-    if (from < start + samples) {
-        state.counts.placed += static_cast<uint64_t>(start + samples - from);
+    if (from < until) {
+        state.counts.placed += static_cast<uint64_t>(until - from);
         state.counts.notPlaced += static_cast<uint64_t>(from - (start + skip));
         EndLostRun(state);
-        state.next = start + samples;
+        state.next = until;
     }
     TryWrite();
+    return true;
+}
+
+void RecordAssembler::EndAt(double endS) {
+    endS_ = endS;
+    for (State& device : devices_) {
+        if (device.present) device.limit = std::llround(endS * device.rateHz);
+    }
+}
+
+bool RecordAssembler::EndReached() const {
+    for (const State& device : devices_) {
+        if (device.present && device.limit >= 0 && device.next < device.limit) return false;
+    }
+    return true;
 }
 
 void RecordAssembler::AddLost(State& device, int64_t from, int64_t length) {
@@ -179,7 +196,7 @@ double RecordAssembler::DataSeconds() const {
 }
 
 void RecordAssembler::Finish() {
-    const double end = DataSeconds();
+    const double end = endS_ >= 0 ? endS_ : DataSeconds();
     int64_t records = 0;
     for (State& device : devices_) {
         if (!device.present) continue;

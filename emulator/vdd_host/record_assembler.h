@@ -53,12 +53,21 @@ public:
     RecordAssembler(std::vector<EdfSignal> signals, double recordSeconds, size_t recordsAhead, Output& output);
 
     // One push of host device `device`; values stream-major, as pushed.
-    // Devices without signals in the file are ignored.
-    void Place(size_t device, int64_t firstSampleIndex, int32_t samplesPerFrame, const float* values,
+    // Devices without signals in the file are ignored. False when the push
+    // lies wholly at or after the end set by EndAt (nothing placed).
+    bool Place(size_t device, int64_t firstSampleIndex, int32_t samplesPerFrame, const float* values,
                size_t valueCount, uint64_t skippedBefore);
 
-    // Writes every record up to the furthest sample any device reached, the
-    // rest of the last one as padding, and the annotations still open.
+    // The session ends at `endS` (in the file's time): later samples are
+    // left out. Lets the devices still behind catch up to a common end, when
+    // the last pass of frames was under way as the session closed.
+    void EndAt(double endS);
+    // Every device has reached the end set by EndAt.
+    bool EndReached() const;
+
+    // Writes every record up to the end (EndAt's, else the furthest sample
+    // any device reached), the rest of the last one as padding, and the
+    // annotations still open.
     void Finish();
 
     // Seconds of data: the furthest sample any device reached.
@@ -86,6 +95,7 @@ private:
         int64_t        base = 0;        // position of index 0
         int64_t        indexEnd = 0;    // index after the last push
         int64_t        next = 0;        // next position to fill
+        int64_t        limit = -1;      // first position after the end; < 0: none
         Run            lost;
         DeviceAssembly counts;
     };
@@ -109,6 +119,7 @@ private:
     std::vector<Run>                  clips_;     // by signal
     std::vector<std::vector<int32_t>> ring_;      // records firstRecord_ .. firstRecord_ + ring_.size() - 1
     int64_t                           firstRecord_ = 0;
+    double                            endS_ = -1.0;  // < 0: no end set
     Output&                           output_;
 };
 

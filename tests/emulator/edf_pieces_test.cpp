@@ -269,6 +269,33 @@ TEST(EdfAssembly, ALaggingDeviceCannotHoldTheRecordsBackAndTheEndIsPadded) {
     EXPECT_NEAR(lost->durationS, 0.11, 1e-9);
 }
 
+TEST(EdfAssembly, AtTheCloseTheDevicesBehindCatchUpAndLaterFramesStayOut) {
+    // The session closed while a frame was passing through the devices: A
+    // had it, B not yet. The file used to end with B's share of it "lost".
+    Collected out;
+    RecordAssembler assembler(TwoDevices(), 0.02, 4, out);
+    for (int64_t frame = 0; frame < 3; ++frame) {
+        PushA(assembler, frame * 4, 1);
+        if (frame < 2) PushB(assembler, frame, 1);
+    }
+    assembler.EndAt(assembler.DataSeconds());
+    EXPECT_FALSE(assembler.EndReached());
+    EXPECT_FALSE(assembler.Place(0, 12, 4, std::vector<float>(8, 1.0f).data(), 8, 0)) << "A's next frame is after the end";
+    PushB(assembler, 2, 1);
+    EXPECT_TRUE(assembler.EndReached());
+    float late = 1;
+    EXPECT_FALSE(assembler.Place(1, 3, 1, &late, 1, 0));
+    assembler.Finish();
+    EXPECT_EQ(assembler.Device(0).lost + assembler.Device(1).lost, 0u);
+    EXPECT_EQ(assembler.Device(0).placed, 12u);
+    EXPECT_EQ(assembler.Device(1).placed, 3u);
+    ASSERT_EQ(out.records.size(), 2u);
+    const EdfAnnotation* padding = out.Find("recording ends; padding follows");
+    ASSERT_NE(padding, nullptr);
+    EXPECT_NEAR(padding->onsetS, 0.03, 1e-9);
+    for (const auto& annotation : out.annotations) EXPECT_EQ(annotation.text.rfind("lost", 0), std::string::npos);
+}
+
 TEST(EdfAssembly, ClippedSamplesAreCountedAndAnnotatedOncePerRun) {
     Collected out;
     RecordAssembler assembler(TwoDevices(), 0.02, 4, out);
