@@ -139,8 +139,8 @@ TEST(VddHostInterrupt, CtrlCEndsTheCaptureWithASummaryAndCompleteFiles) {
 
 TEST(VddHostInterrupt, ASecondCtrlCQuitsAtOnce) {
     Background run;
-    // Held pushes make the orderly end take seconds: Shutdown waits for them.
-    run.Start("held", "capture --duration 30 --hold-push 3000 --edf '" + ::testing::TempDir() + "/held.bdf'");
+    // Held pushes make the orderly end take 5 s and more: Shutdown waits for them.
+    run.Start("held", "capture --duration 30 --hold-push 5000 --edf '" + ::testing::TempDir() + "/held.bdf'");
     ASSERT_TRUE(run.WaitFor("session 1 ", 20)) << run.Output();
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     ASSERT_EQ(kill(run.pid, SIGINT), 0);
@@ -150,7 +150,9 @@ TEST(VddHostInterrupt, ASecondCtrlCQuitsAtOnce) {
     const int code = run.Wait(20);
     const double took = std::chrono::duration<double>(Clock::now() - second).count();
     EXPECT_EQ(code, 130) << run.Output();
-    EXPECT_LT(took, 1.0) << run.Output();
+    // Well before the orderly end; the slack is for a sanitizer, which
+    // hands a signal to its handler only at its next safe point.
+    EXPECT_LT(took, 2.5) << run.Output();
     EXPECT_NE(run.Output().find("interrupted again: quitting at once"), std::string::npos) << run.Output();
 }
 
