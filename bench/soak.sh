@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
-# Soak: one long vdd-host capture on the 16-sensor station profile, watched
-# from outside. Reports frames lost, resident memory at start and end, the
-# most threads alive at once and the push latency percentiles.
+# Soak: one long vdd-host capture on the 16-sensor station profile with every
+# output on (--csv, --edf, --plot), watched from outside. Reports frames lost,
+# vdd-host's own resident memory at minute 1 and at the end (and the growth
+# between them), the most threads alive at once and the push latency
+# percentiles.
 #   bench/soak.sh [--load N] [seconds]   default 600 s, no load
 #   VARNIX_BUILD=<build folder> bench/soak.sh 60    (default: build/)
+#   VARNIX_SOAK_KEEP_CSV=1 bench/soak.sh            keep the CSV (about 4.5 MB a second)
 # --load N runs N busy processes (`sh -c 'while :; do :; done'`, same
 # priority) beside the capture for its whole length, as a capture PC whose
 # host is busy with its cameras; they stop with it.
-# vdd-host's full output is kept in soak-<time>.log in the current folder.
+# vdd-host's full output and its files go to soak-<time>/ in the current
+# folder: soak.log, capture.bdf, capture.svg (capture.csv is removed at the
+# end unless kept: 10 minutes make about 2.7 GB).
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 load=0
@@ -22,12 +27,14 @@ seconds="${1:-600}"
 build="${VARNIX_BUILD:-$here/build}"
 host="$build/bin/vdd-host"
 profile="$here/profiles/sensors16.json"
-log="soak-$(date -u +%Y%m%dT%H%M%SZ).log"
+out="soak-$(date -u +%Y%m%dT%H%M%SZ)"
+log="$out/soak.log"
 
 if [ ! -x "$host" ]; then
   echo "soak: $host not found; build it first (scripts/setup.sh $build)" >&2
   exit 2
 fi
+mkdir -p "$out"
 
 busy=()
 stop_busy() {
@@ -43,20 +50,23 @@ for ((i = 0; i < load; i++)); do
   busy+=($!)
 done
 
-"$host" capture --profile "$profile" --duration "$seconds" >"$log" 2>&1 &
+"$host" capture --profile "$profile" --duration "$seconds" \
+  --csv "$out/capture.csv" --edf "$out/capture.bdf" --plot "$out/capture.svg" >"$log" 2>&1 &
 pid=$!
+started=$SECONDS
 
 # Samples the process once a second until it is gone.
-rss_start="" rss_end="" threads_max=0 samples=0
+rss_minute1="" rss_end="" rss_most=0 threads_max=0
 while kill -0 "$pid" 2>/dev/null; do
   if status="$(cat "/proc/$pid/status" 2>/dev/null)"; then
     rss="$(awk '/^VmRSS:/ {print $2}' <<<"$status")"
     threads="$(awk '/^Threads:/ {print $2}' <<<"$status")"
     if [ -n "$rss" ] && [ -n "$threads" ]; then
-      samples=$((samples + 1))
-      # Start: the first sample after the module is loaded and streaming (2 s in).
-      if [ -z "$rss_start" ] && [ "$samples" -ge 2 ]; then rss_start="$rss"; fi
+      # Minute 1: the first sample 60 s after the start (the station keeps its
+      # last 4096 frames, 55 s, so its own memory is full by then).
+      if [ -z "$rss_minute1" ] && [ $((SECONDS - started)) -ge 60 ]; then rss_minute1="$rss"; fi
       rss_end="$rss"
+      if [ "$rss" -gt "$rss_most" ]; then rss_most="$rss"; fi
       if [ "$threads" -gt "$threads_max" ]; then threads_max="$threads"; fi
     fi
   fi
@@ -81,10 +91,16 @@ read -r devices pushes lost p50 p99 max <<<"$(awk '
 station="$(grep -m1 '^station:' "$log" || echo 'station: (no line)')"
 verdict="$(grep -m1 '^vdd-host:' "$log" || echo 'vdd-host: (no verdict)')"
 
-echo "soak: ${seconds} s capture, profile sensors16.json, $devices devices, $load busy processes beside it, vdd-host exit $rc (log $log)"
+growth="?"
+if [ -n "$rss_minute1" ] && [ -n "$rss_end" ]; then growth=$((rss_end - rss_minute1)); fi
+files="$(cd "$out" && ls -l capture.* 2>/dev/null | awk '{printf "%s %.1f MB; ", $NF, $5 / 1e6}')"
+if [ "${VARNIX_SOAK_KEEP_CSV:-0}" != 1 ]; then rm -f "$out/capture.csv"; fi
+
+echo "soak: ${seconds} s capture, profile sensors16.json, $devices devices, --csv --edf --plot, $load busy processes beside it, vdd-host exit $rc (log $log)"
 echo "frames lost (due but never pushed, all devices): $lost of $pushes pushes"
 echo "$station"
-echo "resident memory: start ${rss_start:-?} kB, end ${rss_end:-?} kB"
+echo "resident memory of vdd-host: minute 1 ${rss_minute1:-?} kB, end ${rss_end:-?} kB, growth ${growth} kB; most ${rss_most} kB"
+echo "files: $files"
 echo "threads alive at once, most: $threads_max"
 echo "latency (worst device): p50 $p50 ms, p99 $p99 ms, max $max ms"
 echo "$verdict"

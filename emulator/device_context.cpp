@@ -102,10 +102,11 @@ ViconDigitalDevice::IHostResult HostDeviceContext::PushSamples(
     push.channelCount = channelCount;
     push.valueCount = valueCount;
     push.thread = CurrentThreadId();
-    if (channelIndices != nullptr && channelCount > 0) {
+    const bool keep = core_.settings.keepPushRecords.load();
+    if (keep && channelIndices != nullptr && channelCount > 0) {
         push.channelIndices.assign(channelIndices, channelIndices + channelCount);
     }
-    if (values != nullptr && valueCount > 0 && core_.settings.keepPushValues.load()) {
+    if (keep && values != nullptr && valueCount > 0 && core_.settings.keepPushValues.load()) {
         push.values.assign(values, values + valueCount);
     }
     const bool record = core_.settings.logPushes.load();
@@ -133,7 +134,7 @@ ViconDigitalDevice::IHostResult HostDeviceContext::PushSamples(
         }
         if (!accepted && result.error == nullptr) result = core_.errors.Issue(why, "PushSamples");
     }
-    {
+    if (keep) {
         std::lock_guard<std::mutex> lock(mutex_);
         pushes_.push_back(std::move(push));
     }

@@ -80,6 +80,7 @@ public:
     void SetParameter(const std::string& key, bool value);
     std::optional<BoolValueState> Parameter(const std::string& key) const;
 
+    // The kept push records (none while HostSettings::keepPushRecords is off).
     std::vector<PushRecord> Pushes() const;
     uint64_t PushCount() const { return pushCount_.load(); }
     uint64_t RequestUpdates() const { return requestUpdates_.load(); }

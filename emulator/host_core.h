@@ -28,7 +28,11 @@ struct HostSettings {
     std::atomic<int32_t>  fillEntriesFlag{0};     // FillEntries writes this to *flag
     std::atomic<bool>     fillFirstEntry{false};  // FillEntries fills entries[0]
     std::atomic<bool>     requestUpdateAnswer{true};
-    std::atomic<bool>     keepPushValues{true};   // copy the values of every push
+    // The full push list of every device (HostDeviceContext::Pushes), grown
+    // by one record a push: for tests that look at every push afterwards.
+    // vdd-host turns it off, so an hour-long capture stays the same size.
+    std::atomic<bool>     keepPushRecords{true};
+    std::atomic<bool>     keepPushValues{true};   // copy the values into each kept record
     std::atomic<bool>     logPushes{true};        // put every push in the call log
 };
 

@@ -8,7 +8,7 @@ build="${1:-$here/build}"
 shift || true
 
 packages=(g++ cmake make libboost-thread-dev libboost-system-dev libgtest-dev libgmock-dev
-          nlohmann-json3-dev libcli11-dev libbenchmark-dev binutils)
+          nlohmann-json3-dev libcli11-dev libbenchmark-dev binutils libedf-dev biosig-tools)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -1,17 +1,24 @@
 #include "emulator/test_host.h"
 #include "emulator/thread_identity.h"
+#include "emulator/vdd_host/capture_interrupt.h"
 #include "emulator/vdd_host/capture_summary.h"
+#include "emulator/vdd_host/capture_timing.h"
 #include "emulator/vdd_host/csv_export.h"
+#include "emulator/vdd_host/edf_recorder.h"
 #include "emulator/vdd_host/host_commands.h"
 #include "emulator/vdd_host/host_setup.h"
 #include "emulator/vdd_host/live_status.h"
 #include "emulator/vdd_host/plugin_environment.h"
 #include "emulator/vdd_host/svg_plot.h"
 
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <map>
+#include <memory>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -30,87 +37,203 @@ constexpr auto kAfterShutdownWatch = 200ms;
 // has delivered, then waits this long, so that every one of them can reach
 // every device before the session closes and the plug-in shuts down.
 constexpr auto kSettleBeforeClose = 150ms;
+// When a session closes, a pass of a frame through the devices may be under
+// way: the EDF file waits at most this long for the devices behind to catch
+// up with the furthest one.
+constexpr auto kEdfCatchUp = 500ms;
+constexpr auto kEdfCatchUpPoll = 5ms;
 
 double SecondsSince(int64_t startNs) {
     return static_cast<double>(emulator::MonotonicNowNs() - startNs) * 1e-9;
 }
 
-// Samples per second per stream: from the station's frame clock when it is
-// observable (S samples every frame period), else from the declared period.
-std::vector<double> DeviceRates(const emulator::TestHost& host, const PushChecker& checker) {
-    std::vector<double> rates;
-    for (size_t d = 0; d < checker.DeviceCount(); ++d) {
-        const DeviceLayout& layout = checker.Layouts()[d];
-        const int32_t samples = checker.Tally(d).samplesPerFrame;
-        double rate = 0.0;
-        if (layout.framePeriodS > 0 && samples > 0) {
-            rate = samples / layout.framePeriodS;
-        } else {
-            const auto declarations = host.Context(d).Declarations();
-            if (!declarations.empty() && declarations.back().period && *declarations.back().period > 0) {
-                rate = static_cast<double>(kHostTimebase) / static_cast<double>(*declarations.back().period);
-            }
-        }
-        rates.push_back(rate);
-    }
-    return rates;
+// The files a capture writes while it runs.
+struct CaptureOutputs {
+    std::unique_ptr<CsvWriter>   csv;
+    std::unique_ptr<SignalPlot>  plot;
+    std::unique_ptr<EdfRecorder> edf;
+    RangeOverrides               ranges;
+    EdfKind                      edfKind = EdfKind::kBdfPlus;
+};
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Runs one session on every device: declare, open, stream, close.
-void RunSession(emulator::TestHost& host, const HostOptions& options, int session, PushChecker& checker,
-                const StationObserver& station, LiveStatus& status, int64_t captureStartNs, bool last,
-                std::vector<emulator::DeviceStatus>& statuses) {
+// [host] Before the module is driven, so a path that cannot be written fails
+// at once and not after the capture: creates the CSV and plot files and
+// checks the EDF file's folder. "" or the error line.
+std::string OpenOutputs(const HostOptions& options, CaptureOutputs& outputs) {
+    std::string error;
+    for (const std::string& argument : options.ranges) {
+        error = ParseRange(argument, outputs.ranges);
+        if (!error.empty()) return error;
+    }
+    if (!options.edfPath.empty()) {
+        if (!EdfRecorder::KindOf(options.edfPath, outputs.edfKind)) {
+            return "--edf " + options.edfPath + ": name the file .bdf (BDF+) or .edf (EDF+)";
+        }
+        const std::string folder = FolderOf(options.edfPath);
+        if (access(folder.c_str(), W_OK) != 0) {
+            return "cannot write EDF file " + options.edfPath + ": folder " + folder +
+                   " does not exist or is not writable";
+        }
+    }
+    if (!options.csvPath.empty()) {
+        outputs.csv = std::make_unique<CsvWriter>();
+        if (!outputs.csv->Open(options.csvPath, error)) return error;
+    }
+    if (!options.plotPath.empty()) {
+        outputs.plot = std::make_unique<SignalPlot>();
+        if (!outputs.plot->Open(options.plotPath, error)) return error;
+    }
+    return "";
+}
+
+// What the session loop works with.
+struct CaptureRun {
+    emulator::TestHost&                 host;
+    const HostOptions&                  options;
+    PushChecker&                        checker;
+    const StationObserver&              station;
+    LiveStatus&                         status;
+    CaptureOutputs&                     outputs;
+    const CaptureInterrupt&             interrupt;
+    const std::vector<DeviceLayout>&    layouts;
+    int64_t                             captureStartNs = 0;
+    std::vector<emulator::DeviceStatus> statuses;       // at the end of the latest session
+    std::optional<double>               stoppedAtS;     // when a signal ended the capture
+};
+
+void Pulse(CaptureRun& run, bool start) {
+    if (start) {
+        run.station.StartPulse();
+    } else {
+        run.station.StopPulse();
+    }
+    if (run.outputs.edf) run.outputs.edf->Note(emulator::MonotonicNowNs(), start ? "start pulse" : "stop pulse");
+}
+
+// Runs one session on every device: declare, open, stream, close. Ends early
+// when a signal came.
+void RunSession(CaptureRun& run, int session, bool last) {
+    emulator::TestHost& host = run.host;
+    const HostOptions& options = run.options;
     const size_t devices = host.DeviceCount();
     for (size_t d = 0; d < devices; ++d) host.DeclareSession(d, session);
+    const CaptureTiming timing = TimingOf(host, run.layouts);
+    if (run.outputs.plot) run.outputs.plot->SetRates(timing.ratesHz);
+    if (run.outputs.edf) run.outputs.edf->BeginSession(session, timing);
     for (size_t d = 0; d < devices; ++d) {
-        checker.NoteIndexReset(d);
+        run.checker.NoteIndexReset(d);
         host.SessionOpened(d);
     }
     const int64_t sessionStartNs = emulator::MonotonicNowNs();
     bool startPulsed = false, stopPulsed = false;
-    while (SecondsSince(sessionStartNs) < options.durationS) {
+    while (SecondsSince(sessionStartNs) < options.durationS && !run.interrupt.Requested()) {
         std::this_thread::sleep_for(kCheckInterval);
         const double inSession = SecondsSince(sessionStartNs);
         if (options.startPulseAfterS && !startPulsed && inSession >= *options.startPulseAfterS) {
-            station.StartPulse();
+            Pulse(run, true);
             startPulsed = true;
         }
         if (options.stopPulseAfterS && !stopPulsed && inSession >= *options.stopPulseAfterS) {
-            station.StopPulse();
+            Pulse(run, false);
             stopPulsed = true;
         }
-        checker.Drain();
-        status.Update(SecondsSince(captureStartNs), session, checker, station.Counters(), station.Simulated());
+        run.checker.Drain();
+        run.status.Update(SecondsSince(run.captureStartNs), session, run.checker, run.station.Counters(),
+                          run.station.Simulated());
     }
-    if (last) {
-        checker.SetDeliveryCutoff(station.Counters().framesDelivered);
+    if (run.interrupt.Requested()) {
+        run.stoppedAtS = SecondsSince(run.captureStartNs);
+        if (run.outputs.edf) {
+            run.outputs.edf->Note(emulator::MonotonicNowNs(),
+                                  std::string("capture stopped early (") + run.interrupt.SignalName() + ")");
+        }
+    }
+    if (last || run.stoppedAtS) {
+        run.checker.SetDeliveryCutoff(run.station.Counters().framesDelivered);
         std::this_thread::sleep_for(kSettleBeforeClose);
-        checker.Drain();
+        run.checker.Drain();
     }
-    statuses.clear();
-    for (size_t d = 0; d < devices; ++d) statuses.push_back(host.GetStatus(d));
+    run.statuses.clear();
+    for (size_t d = 0; d < devices; ++d) run.statuses.push_back(host.GetStatus(d));
     for (size_t d = 0; d < devices; ++d) host.SessionClosed(d);
+    run.checker.Drain();
+    if (run.outputs.edf) {
+        run.outputs.edf->BeginClosing();
+        const int64_t deadlineNs = emulator::MonotonicNowNs() + std::chrono::nanoseconds(kEdfCatchUp).count();
+        while (!run.outputs.edf->ClosingDone() && emulator::MonotonicNowNs() < deadlineNs) {
+            std::this_thread::sleep_for(kEdfCatchUpPoll);
+            run.checker.Drain();
+        }
+        run.outputs.edf->EndSession();
+    }
 }
 
-void WriteOutputs(const HostOptions& options, const PushChecker& checker, const std::vector<double>& rates,
-                  int64_t t0Ns, std::vector<std::string>& failures) {
+// "stopped early at 12.3 s of 30 s", or "" when the capture ran its time.
+std::string StopNote(const CaptureRun& run) {
+    if (!run.stoppedAtS) return "";
+    char note[128];
+    std::snprintf(note, sizeof note, "stopped early at %.1f s of %g s", *run.stoppedAtS,
+                  run.options.durationS * run.options.sessions);
+    return note;
+}
+
+void FinishOutputs(const HostOptions& options, CaptureOutputs& outputs, std::vector<std::string>& failures) {
     std::string error;
-    if (!options.csvPath.empty() && !WriteCsv(options.csvPath, checker, error)) failures.push_back(error);
-    if (!options.plotPath.empty() && !WritePlot(options.plotPath, checker, rates, t0Ns, error)) failures.push_back(error);
-    if (!options.quiet) {
-        if (!options.csvPath.empty()) std::cout << "samples written to " << options.csvPath << "\n";
-        if (!options.plotPath.empty()) std::cout << "plot written to " << options.plotPath << "\n";
+    if (outputs.csv && !outputs.csv->Close(error)) failures.push_back(error);
+    if (outputs.plot && !outputs.plot->Write(error)) failures.push_back(error);
+    if (options.quiet) return;
+    if (outputs.csv) std::cout << "samples written to " << options.csvPath << "\n";
+    if (outputs.plot) std::cout << "plot written to " << options.plotPath << "\n";
+}
+
+CaptureFacts GatherFacts(emulator::TestHost& host, const CaptureRun& run, size_t definitions) {
+    CaptureFacts facts;
+    facts.simulated = run.station.Simulated();
+    facts.counters = run.station.Counters();
+    facts.ratesHz = TimingOf(host, run.layouts).ratesHz;
+    facts.statuses = run.statuses;
+    facts.violations = host.Monitor().Violations();
+    facts.violationCount = host.Monitor().Count();
+    facts.violationsByRule = host.Monitor().CountsByRule();
+    facts.errorsIssued = host.Errors().Issued();
+    facts.errorsUnreleased = host.Errors().Unreleased();
+    facts.definitions = definitions;
+    for (const auto& registration : host.Registrations()) facts.refusedDevices += registration.accepted ? 0 : 1;
+    std::map<std::string, std::set<uint64_t>> callThreadIds;
+    for (const emulator::CallRecord& call : host.Log().Snapshot()) {
+        // The host's own records of its calls into the plug-in are not the plug-in's calls.
+        if (call.operation == "PushSamples" || call.operation.rfind("export:", 0) == 0 ||
+            call.operation.rfind("IDevice::", 0) == 0) {
+            continue;
+        }
+        ++facts.callThreads[call.threadName].first;
+        callThreadIds[call.threadName].insert(call.thread);
     }
+    for (auto& [name, use] : facts.callThreads) use.second = callThreadIds[name].size();
+    return facts;
 }
 
 }  // namespace
 
 int RunCapture(const HostOptions& options) {
+    const CaptureInterrupt interrupt;
     PluginEnvironment environment;
     const std::string problem = LoadEnvironment(options, environment);
     if (!problem.empty()) {
         std::cerr << "vdd-host: " << problem << "\n";
         return kExitEnvironment;
+    }
+    CaptureOutputs outputs;
+    const std::string outputProblem = OpenOutputs(options, outputs);
+    if (!outputProblem.empty()) {
+        std::cerr << "vdd-host: " << outputProblem << "\n";
+        return kExitUsage;
     }
     const StationObserver& station = environment.station;
     emulator::PluginModule& module = environment.module;
@@ -124,7 +247,22 @@ int RunCapture(const HostOptions& options) {
     const auto definitions = host.Definitions();
     std::vector<std::string> names;
     for (size_t d = 0; d < host.DeviceCount(); ++d) names.push_back(host.Context(d).Name());
-    PushChecker checker(station, LayOut(definitions, names, station), !options.csvPath.empty() || !options.plotPath.empty());
+    const std::vector<DeviceLayout> layouts = LayOut(definitions, names, station);
+    PushChecker checker(station, layouts);
+    const int64_t captureStartNs = emulator::MonotonicNowNs();
+    if (outputs.csv) {
+        outputs.csv->SetLayouts(layouts);
+        checker.AddSink(*outputs.csv);
+    }
+    if (outputs.plot) {
+        outputs.plot->SetLayouts(layouts, captureStartNs);
+        checker.AddSink(*outputs.plot);
+    }
+    if (!options.edfPath.empty()) {
+        outputs.edf = std::make_unique<EdfRecorder>(options.edfPath, outputs.edfKind, outputs.ranges, options.sessions,
+                                                    layouts);
+        checker.AddSink(*outputs.edf);
+    }
     host.Faults().SetPushHook([&checker](const emulator::PushView& push) {
         checker.Enqueue(push);
         return true;
@@ -141,43 +279,27 @@ int RunCapture(const HostOptions& options) {
     host.SetParameter("", "TriggerOutputs", options.triggerOutputs);
 
     LiveStatus status(stdout, options.quiet);
-    const int64_t captureStartNs = emulator::MonotonicNowNs();
-    std::vector<emulator::DeviceStatus> statuses;
-    for (int session = 1; session <= options.sessions; ++session) {
-        RunSession(host, options, session, checker, station, status, captureStartNs, session == options.sessions,
-                   statuses);
+    CaptureRun run{host, options, checker, station, status, outputs, interrupt, layouts, captureStartNs, {}, {}};
+    for (int session = 1; session <= options.sessions && !run.stoppedAtS; ++session) {
+        RunSession(run, session, session == options.sessions);
     }
     status.Finish();
     host.Shutdown(module);
     std::this_thread::sleep_for(kAfterShutdownWatch);
     checker.Drain();
 
-    CaptureFacts facts;
-    facts.simulated = station.Simulated();
-    facts.counters = station.Counters();
-    facts.ratesHz = DeviceRates(host, checker);
-    facts.statuses = statuses;
-    facts.violations = host.Monitor().Violations();
-    facts.violationCount = host.Monitor().Count();
-    facts.violationsByRule = host.Monitor().CountsByRule();
-    facts.errorsIssued = host.Errors().Issued();
-    facts.errorsUnreleased = host.Errors().Unreleased();
-    facts.definitions = definitions.size();
-    for (const auto& registration : host.Registrations()) facts.refusedDevices += registration.accepted ? 0 : 1;
-    std::map<std::string, std::set<uint64_t>> callThreadIds;
-    for (const emulator::CallRecord& call : host.Log().Snapshot()) {
-        // The host's own records of its calls into the plug-in are not the plug-in's calls.
-        if (call.operation == "PushSamples" || call.operation.rfind("export:", 0) == 0 ||
-            call.operation.rfind("IDevice::", 0) == 0) {
-            continue;
-        }
-        ++facts.callThreads[call.threadName].first;
-        callThreadIds[call.threadName].insert(call.thread);
+    const CaptureFacts facts = GatherFacts(host, run, definitions.size());
+    const std::string note = StopNote(run);
+    if (!options.quiet && !note.empty()) {
+        std::cout << "\ncapture " << note << " (" << interrupt.SignalName() << "): the session was closed, "
+                  << "the plug-in shut down and every file completed\n";
     }
-    for (auto& [name, use] : facts.callThreads) use.second = callThreadIds[name].size();
-
     std::vector<std::string> failures = Summarise(checker, facts, options.quiet, std::cout);
-    WriteOutputs(options, checker, facts.ratesHz, captureStartNs, failures);
+    if (outputs.edf) {
+        const std::vector<std::string> edfFailures = SummariseEdf(outputs.edf->Reports(), options.quiet, std::cout);
+        failures.insert(failures.end(), edfFailures.begin(), edfFailures.end());
+    }
+    FinishOutputs(options, outputs, failures);
     if (!options.quiet) {
         for (const emulator::LogLine& line : host.LogLines()) {
             if (line.level >= 3) std::cout << "plug-in error: " << line.text << "\n";
@@ -185,7 +307,8 @@ int RunCapture(const HostOptions& options) {
     }
     host.Faults().SetPushHook(nullptr);
     if (!module.Unload()) failures.push_back(module.ErrorText());
-    std::cout << Verdict(failures, checker) << std::endl;
+    std::cout << Verdict(failures, checker, note) << std::endl;
+    if (interrupt.Requested()) return interrupt.ExitCode();
     return failures.empty() ? kExitOk : kExitCheckFailed;
 }
 

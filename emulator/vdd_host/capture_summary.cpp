@@ -91,8 +91,8 @@ std::vector<std::string> Summarise(const PushChecker& checker, const CaptureFact
                                (tally.problems.empty() ? std::string("?") : tally.problems.front()) + ")");
         }
         if (!quiet) {
-            const auto& latencies = tally.latenciesNs;
-            const int64_t maxLatency = latencies.empty() ? 0 : *std::max_element(latencies.begin(), latencies.end());
+            const LatencyHistogram& latency = tally.latency;
+            const bool timed = latency.Count() > 0;
             char expected[32];
             std::snprintf(expected, sizeof expected, "%.0f", time.expected);
             const std::string ready = d < facts.statuses.size() ? std::to_string(facts.statuses[d].readyState) : "-";
@@ -100,9 +100,9 @@ std::vector<std::string> Summarise(const PushChecker& checker, const CaptureFact
                 << Cell(rate > 0 ? expected : "-", 10) << Cell(delivered, 10) << Cell(lost, 6)
                 << Cell(std::to_string(tally.indexBreaks), 7) << Cell(std::to_string(tally.skippedFrames), 8)
                 << Cell(values ? std::to_string(tally.valueMismatches) : "-", 8)
-                << Cell(latencies.empty() ? "-" : Ms(Percentile(latencies, 50)), 8)
-                << Cell(latencies.empty() ? "-" : Ms(Percentile(latencies, 99)), 8)
-                << Cell(latencies.empty() ? "-" : Ms(maxLatency), 8) << Cell(ready, 6) << "\n";
+                << Cell(timed ? Ms(latency.Percentile(50)) : "-", 8)
+                << Cell(timed ? Ms(latency.Percentile(99)) : "-", 8)
+                << Cell(timed ? Ms(latency.Max()) : "-", 8) << Cell(ready, 6) << "\n";
         }
     }
     if (checker.DeviceCount() == 0) {
@@ -153,14 +153,50 @@ std::vector<std::string> Summarise(const PushChecker& checker, const CaptureFact
     return failures;
 }
 
-std::string Verdict(const std::vector<std::string>& failures, const PushChecker& checker) {
+std::vector<std::string> SummariseEdf(const std::vector<EdfReport>& reports, bool quiet, std::ostream& out) {
+    std::vector<std::string> failures;
+    for (const EdfReport& report : reports) {
+        const char* kind = report.kind == EdfKind::kBdfPlus ? "BDF+" : "EDF+";
+        if (!report.error.empty()) failures.push_back(std::string(kind) + " file " + report.path + ": " + report.error);
+        if (quiet) continue;
+        char line[512];
+        std::snprintf(line, sizeof line, "%s %s: session %d, %zu signals, %lld records of %g s (%.3f s of data), %llu annotations",
+                      kind, report.path.c_str(), report.session, report.signals, static_cast<long long>(report.records),
+                      report.recordSeconds, report.dataSeconds, static_cast<unsigned long long>(report.annotations));
+        out << line << "\n";
+        if (report.annotationsLeftOut > 0) {
+            out << "  " << report.annotationsLeftOut << " annotations found no room in the file and were left out\n";
+        }
+        if (!report.clipped.empty()) {
+            out << "  clipped at the physical range (see --range):";
+            for (const auto& [label, count] : report.clipped) out << " " << label << " " << count << ";";
+            out << "\n";
+        }
+        for (const auto& [name, counts] : report.devices) {
+            if (counts.lost + counts.beforeStart + counts.notPlaced + counts.skippedFrames + counts.restarts == 0) continue;
+            out << "  " << name << ": " << counts.lost << " samples lost (written as 0), " << counts.beforeStart
+                << " pushed before its numbering began, " << counts.notPlaced << " late or repeated, "
+                << counts.skippedFrames << " frames skipped, " << counts.restarts << " restarts of its numbering\n";
+        }
+        for (const std::string& name : report.leftOutDevices) {
+            out << "  " << name << ": not in the file: its samples per frame are not known\n";
+        }
+        if (report.pushesAfterClose > 0) {
+            out << "  " << report.pushesAfterClose << " pushes of the session came after it closed: not in the file\n";
+        }
+    }
+    return failures;
+}
+
+std::string Verdict(const std::vector<std::string>& failures, const PushChecker& checker, const std::string& note) {
+    const std::string noted = note.empty() ? "" : " (" + note + ")";
     if (failures.empty()) {
         uint64_t pushes = 0;
         for (size_t d = 0; d < checker.DeviceCount(); ++d) pushes += checker.Tally(d).pushes;
-        return "vdd-host: PASS: " + std::to_string(checker.DeviceCount()) + " devices, " + std::to_string(pushes) +
+        return "vdd-host: PASS" + noted + ": " + std::to_string(checker.DeviceCount()) + " devices, " + std::to_string(pushes) +
                " pushes, nothing lost" + (checker.ValuesChecked() ? ", every value as delivered" : " (values not checked)");
     }
-    std::string line = "vdd-host: FAIL: " + failures.front();
+    std::string line = "vdd-host: FAIL" + noted + ": " + failures.front();
     if (failures.size() > 1) line += " (+" + std::to_string(failures.size() - 1) + " more)";
     return line;
 }

@@ -4,6 +4,7 @@
 
 #include "emulator/contract_monitor.h"
 #include "emulator/test_host.h"
+#include "emulator/vdd_host/edf_recorder.h"
 #include "emulator/vdd_host/push_checker.h"
 #include "station/station_control.h"
 
@@ -43,7 +44,14 @@ TimeExpectation ExpectFromTime(const DeviceTally& tally, double rateHz);
 std::vector<std::string> Summarise(const PushChecker& checker, const CaptureFacts& facts, bool quiet,
                                    std::ostream& out);
 
-// "vdd-host: PASS ..." or "vdd-host: FAIL: <first reason> (+N more)".
-std::string Verdict(const std::vector<std::string>& failures, const PushChecker& checker);
+// [host] Prints what each --edf file holds (unless `quiet`): records, clipped
+// samples per signal, lost samples per device; returns the files that could
+// not be written completely, one line each. Allocates.
+std::vector<std::string> SummariseEdf(const std::vector<EdfReport>& reports, bool quiet, std::ostream& out);
+
+// "vdd-host: PASS ..." or "vdd-host: FAIL: <first reason> (+N more)"; a
+// `note` ("stopped early at 12.3 s of 30 s") follows PASS or FAIL in brackets.
+std::string Verdict(const std::vector<std::string>& failures, const PushChecker& checker,
+                    const std::string& note = "");
 
 }  // namespace varnix::vddhost

@@ -1,5 +1,9 @@
 #include "emulator/vdd_host/command_line.h"
 
+#include "emulator/vdd_host/edf_recorder.h"
+#include "emulator/vdd_host/physical_ranges.h"
+#include "emulator/vdd_host/unit_names.h"
+
 #include <CLI/CLI.hpp>
 
 #include <climits>
@@ -13,15 +17,21 @@ namespace {
 const char* const kFooter = R"(Examples:
   vdd-host describe
   vdd-host capture --duration 5 --csv samples.csv --plot signals.svg
+  vdd-host capture --duration 600 --edf session.bdf   open it in EDFbrowser or MNE-Python
   vdd-host capture --profile profiles/sensors16.json --sessions 3
   vdd-host capture --hold-push 50      watch the plug-in cope with a slow host
+
+Ctrl-C (or SIGTERM) ends a capture early the way the end of its time does:
+the session is closed, the plug-in shut down, every file completed and the
+summary printed; a second Ctrl-C quits at once.
 
 Exit codes:
   0  the capture ran and every check passed (nothing lost, nothing altered)
   1  a check failed or samples were lost; the reason is on the last line
-  2  usage error (unknown option, bad value)
+  2  usage error (unknown option, bad value, an output file that cannot be written)
   3  environment error: module not found, not a plug-in, station library
      missing, station profile broken
+  130  stopped early by Ctrl-C (143: by SIGTERM); the summary says how far it got
 
 The host counts time in nanoseconds (timebase 1000000000 ticks per second),
 so a device's declared period is nanoseconds per sample; its start code is 7.
@@ -89,6 +99,27 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
     capture->add_option("--plot", options.plotPath,
                         "Draw the received signals to FILE (SVG): one strip per channel component")
         ->type_name("FILE");
+    capture->add_option("--edf", options.edfPath,
+                        "Write each session to FILE as BDF+ (.bdf, 24-bit, recommended for EMG) or EDF+ (.edf, "
+                        "16-bit), one signal per stream, with annotations; several sessions: FILE-s1.bdf, FILE-s2.bdf ...")
+        ->type_name("FILE")
+        ->check([](const std::string& path) {
+            EdfKind kind;
+            return EdfRecorder::KindOf(path, kind)
+                       ? std::string()
+                       : "--edf " + path + ": name the file .bdf (BDF+, 24-bit, recommended for EMG) or .edf (EDF+, 16-bit)";
+        });
+    std::string unitNames;
+    for (const UnitInfo& unit : Units()) unitNames += (unitNames.empty() ? "" : ", ") + std::string(unit.name);
+    capture->add_option("--range", options.ranges,
+                        "Physical range of UNIT's signals in the --edf file (repeatable); values outside are clipped, "
+                        "counted and annotated. UNIT is one of " + unitNames +
+                        "; defaults: V=-0.011:0.011, other=-2000:2000 (docs/vdd-host.md has them all)")
+        ->type_name("UNIT=MIN:MAX")
+        ->check([](const std::string& argument) {
+            RangeOverrides ranges;
+            return ParseRange(argument, ranges);
+        });
     auto* rehearsals = capture->add_option_group("Rehearsals", "Make the host misbehave and watch the plug-in cope");
     rehearsals->add_option("--refuse-device", options.refuseDevices,
                            "Refuse to register the device NAME (repeatable; 'all' refuses every device)")

@@ -35,6 +35,8 @@ struct HostOptions {
     std::optional<double> stopPulseAfterS;
     std::string csvPath;
     std::string plotPath;
+    std::string edfPath;                 // .bdf: BDF+, .edf: EDF+
+    std::vector<std::string> ranges;     // "UNIT=MIN:MAX", checked by the parser
 
     // rehearsals
     std::vector<std::string> refuseDevices;   // device names, or "all"

@@ -25,7 +25,7 @@ void LiveStatus::Update(double elapsedS, int session, const PushChecker& checker
         lastSamples_[d] = tally.samples;
         pushes += tally.pushes;
         gaps += tally.indexBreaks + tally.skippedFrames;
-        if (!tally.latenciesNs.empty()) latest = std::max(latest, tally.latenciesNs.back());
+        if (tally.latency.Count() > 0) latest = std::max(latest, tally.latency.Last());
     }
     lastPrintS_ = elapsedS;
     char latency[32] = "-";

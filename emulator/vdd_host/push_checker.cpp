@@ -3,6 +3,7 @@
 #include "emulator/thread_identity.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -17,14 +18,18 @@ constexpr uint64_t kResyncWindow = 16;
 // Frames the simulated station keeps for comparison.
 constexpr uint64_t kStationKeeps = 4096;
 
+std::atomic<uint64_t> gNextCheckerId{1};
+// [handoff] The checker this thread last pushed through: a thread counts as
+// new for a checker at its first push there.
+thread_local uint64_t tLastChecker = 0;
+
 }  // namespace
 
-PushChecker::PushChecker(const StationObserver& station, std::vector<DeviceLayout> layouts, bool keepPushes)
-    : station_(station), layouts_(std::move(layouts)), keepPushes_(keepPushes) {
+PushChecker::PushChecker(const StationObserver& station, std::vector<DeviceLayout> layouts)
+    : station_(station), layouts_(std::move(layouts)), id_(gNextCheckerId.fetch_add(1)) {
     for (size_t d = 0; d < layouts_.size(); ++d) queues_.push_back(std::make_unique<Queue>());
     tallies_.resize(layouts_.size());
     pendingResets_.assign(layouts_.size(), 0);
-    kept_.resize(layouts_.size());
 }
 
 void PushChecker::Enqueue(const emulator::PushView& view) {
@@ -38,26 +43,24 @@ void PushChecker::Enqueue(const emulator::PushView& view) {
     push.timeNs = view.timeNs;
     push.deliveredAtPush = station_.Counters().framesDelivered;
     std::string threadName = emulator::CurrentThreadName();
-    const uint64_t thread = emulator::CurrentThreadId();
+    const bool newThread = tLastChecker != id_;
+    tLastChecker = id_;
     Queue& queue = *queues_[view.device];
     std::lock_guard<std::mutex> lock(queue.mutex);
     queue.pushes.push_back(std::move(push));
-    ++queue.threads[threadName][thread];
+    ThreadUse& use = queue.threads[threadName];
+    ++use.calls;
+    use.threads += newThread ? 1 : 0;
 }
 
 std::map<std::string, PushChecker::ThreadUse> PushChecker::PushThreads() const {
-    std::map<std::string, std::map<uint64_t, uint64_t>> merged;
+    std::map<std::string, ThreadUse> uses;
     for (const auto& queue : queues_) {
         std::lock_guard<std::mutex> lock(queue->mutex);
-        for (const auto& [name, threads] : queue->threads) {
-            for (const auto& [thread, calls] : threads) merged[name][thread] += calls;
+        for (const auto& [name, use] : queue->threads) {
+            uses[name].calls += use.calls;
+            uses[name].threads += use.threads;
         }
-    }
-    std::map<std::string, ThreadUse> uses;
-    for (const auto& [name, threads] : merged) {
-        ThreadUse& use = uses[name];
-        use.threads = threads.size();
-        for (const auto& entry : threads) use.calls += entry.second;
     }
     return uses;
 }
@@ -94,8 +97,8 @@ void PushChecker::Check(size_t device, CapturedPush& push) {
     span.first->second.second = push.timeNs;
     ++tally.sessionPushes[push.sessionId];
     CheckIndex(device, push);
-    if (station_.Simulated()) CheckValues(device, push);
-    if (keepPushes_) kept_[device].push_back(std::move(push));
+    const PushNotes notes = station_.Simulated() ? CheckValues(device, push) : PushNotes{};
+    for (PushSink* sink : sinks_) sink->Take(device, push, notes);
 }
 
 void PushChecker::CheckIndex(size_t device, const CapturedPush& push) {
@@ -156,15 +159,16 @@ bool PushChecker::Align(size_t device, const CapturedPush& push) {
     return false;
 }
 
-void PushChecker::CheckValues(size_t device, const CapturedPush& push) {
+PushNotes PushChecker::CheckValues(size_t device, const CapturedPush& push) {
     DeviceTally& tally = tallies_[device];
-    if (tally.alignmentFailed || !layouts_[device].frameOffset) return;
-    if (!tally.firstDelivery && !Align(device, push)) return;
+    PushNotes notes;
+    if (tally.alignmentFailed || !layouts_[device].frameOffset) return notes;
+    if (!tally.firstDelivery && !Align(device, push)) return notes;
     const uint64_t expected = tally.nextDelivery;
     if (FetchFrame(expected) == nullptr && expected < push.deliveredAtPush) {
         ++tally.framesNotKept;
         tally.nextDelivery = expected + 1;
-        return;
+        return notes;
     }
     uint64_t matched = expected;
     bool found = SliceMatches(device, push, expected);
@@ -183,7 +187,7 @@ void PushChecker::CheckValues(size_t device, const CapturedPush& push) {
             Problem(device, "push #" + std::to_string(tally.pushes - 1) + " repeats delivery " + std::to_string(earlier) +
                                 " where delivery " + std::to_string(expected) + " was due");
             tally.nextDelivery = earlier + 1;
-            return;
+            return notes;
         }
     }
     if (!found) {
@@ -192,17 +196,20 @@ void PushChecker::CheckValues(size_t device, const CapturedPush& push) {
                             std::to_string(push.firstSampleIndex) + ") differs from its slice of delivery " +
                             std::to_string(expected));
         tally.nextDelivery = expected + 1;
-        return;
+        return notes;
     }
     if (matched != expected) {
         tally.skippedFrames += matched - expected;
+        notes.skippedBefore = matched - expected;
         Problem(device, "push #" + std::to_string(tally.pushes - 1) + " holds delivery " + std::to_string(matched) +
                             "; deliveries " + std::to_string(expected) + " to " + std::to_string(matched - 1) +
                             " never reached the device");
     }
     tally.nextDelivery = matched + 1;
     if (!cutoff_ || matched < *cutoff_) ++tally.pushesBeforeCutoff;
-    tally.latenciesNs.push_back(push.timeNs - FetchFrame(matched)->info.readyTimeNs);
+    notes.frameReadyNs = FetchFrame(matched)->info.readyTimeNs;
+    tally.latency.Record(push.timeNs - notes.frameReadyNs);
+    return notes;
 }
 
 void PushChecker::EvictFrames() {
@@ -215,14 +222,6 @@ void PushChecker::EvictFrames() {
         return;
     }
     frames_.erase(frames_.begin(), frames_.lower_bound(needed > kResyncWindow ? needed - kResyncWindow : 0));
-}
-
-int64_t Percentile(std::vector<int64_t> values, double percent) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    const double rank = std::ceil(percent / 100.0 * static_cast<double>(values.size()));
-    const size_t index = rank < 1.0 ? 0 : std::min(values.size() - 1, static_cast<size_t>(rank) - 1);
-    return values[index];
 }
 
 }  // namespace varnix::vddhost

@@ -9,6 +9,8 @@
 #pragma once
 
 #include "emulator/push_record.h"
+#include "emulator/vdd_host/latency_histogram.h"
+#include "emulator/vdd_host/push_sink.h"
 #include "emulator/vdd_host/device_layout.h"
 #include "emulator/vdd_host/station_observer.h"
 
@@ -22,17 +24,6 @@
 #include <vector>
 
 namespace varnix::vddhost {
-
-// One push as vdd-host keeps it.
-struct CapturedPush {
-    int32_t            sessionId = 0;
-    int64_t            firstSampleIndex = 0;
-    int32_t            samplesPerFrame = 0;
-    int32_t            valueCount = 0;
-    std::vector<float> values;
-    int64_t            timeNs = 0;
-    uint64_t           deliveredAtPush = 0;  // station's delivered count when the push began
-};
 
 struct DeviceTally {
     uint64_t pushes = 0;
@@ -49,7 +40,7 @@ struct DeviceTally {
     uint64_t pushesBeforeCutoff = 0;  // pushes holding a delivery before the cutoff
     uint64_t nextDelivery = 0;
     bool     alignmentFailed = false;
-    std::vector<int64_t> latenciesNs;
+    LatencyHistogram latency;       // frame ready to push, one entry per matched push
     std::map<int32_t, std::pair<int64_t, int64_t>> sessionSpans;  // session -> first, last push time
     std::map<int32_t, uint64_t> sessionPushes;
     std::vector<std::string> problems;  // the first few, one line each
@@ -57,12 +48,19 @@ struct DeviceTally {
 
 // Enqueue runs on the plug-in's hand-off threads [handoff]; everything else
 // on the host's main thread [host]. The queue mutex is held only to move
-// pushes in or out, never while the station is asked.
+// pushes in or out, never while the station is asked. What the checker keeps
+// per device is what the next check needs (the delivery it expects next, the
+// index, a bounded latency histogram) plus a few frames of the station's for
+// comparison, so its memory stays flat however long the capture runs.
 class PushChecker {
 public:
     static constexpr size_t kProblemsKept = 5;
 
-    PushChecker(const StationObserver& station, std::vector<DeviceLayout> layouts, bool keepPushes);
+    PushChecker(const StationObserver& station, std::vector<DeviceLayout> layouts);
+
+    // [host] From the next Drain on, every checked push is handed to `sink`
+    // too, in registration order. The sink outlives the checker's use of it.
+    void AddSink(PushSink& sink) { sinks_.push_back(&sink); }
 
     // [handoff] Copies the lent push; asks the station for its delivered
     // count (a short lock inside the station). Allocates.
@@ -86,20 +84,20 @@ public:
     size_t DeviceCount() const { return layouts_.size(); }
     bool ValuesChecked() const { return station_.Simulated(); }
     // [host] Pushes per pushing thread's name, and how many distinct threads
-    // carried that name.
+    // carried that name. A thread is counted when it first pushes through
+    // this checker (a thread-local mark, not a set of ids: the plug-in may
+    // start a thread per frame).
     struct ThreadUse {
         uint64_t calls = 0;
         size_t   threads = 0;
     };
     std::map<std::string, ThreadUse> PushThreads() const;
-    // Pushes kept for the CSV and the plot (empty unless keepPushes).
-    const std::vector<CapturedPush>& Kept(size_t device) const { return kept_.at(device); }
 
 private:
     struct Queue {
         std::mutex               mutex;
         std::deque<CapturedPush> pushes;
-        std::map<std::string, std::map<uint64_t, uint64_t>> threads;  // name -> thread id -> pushes
+        std::map<std::string, ThreadUse> threads;  // pushing thread's name -> use
     };
     struct Frame {
         VarnixSimFrameInfo info{};
@@ -108,7 +106,7 @@ private:
 
     void Check(size_t device, CapturedPush& push);
     void CheckIndex(size_t device, const CapturedPush& push);
-    void CheckValues(size_t device, const CapturedPush& push);
+    PushNotes CheckValues(size_t device, const CapturedPush& push);
     bool Align(size_t device, const CapturedPush& push);
     bool SliceMatches(size_t device, const CapturedPush& push, uint64_t delivery);
     const Frame* FetchFrame(uint64_t delivery);
@@ -117,16 +115,13 @@ private:
 
     const StationObserver&              station_;     // outlives the checker
     std::vector<DeviceLayout>           layouts_;     // fixed at construction
-    const bool                          keepPushes_;
+    const uint64_t                      id_;          // tells checkers apart in the thread-local mark
     std::vector<std::unique_ptr<Queue>> queues_;      // [handoff] fills, [host] empties; each under its mutex
     std::vector<DeviceTally>            tallies_;     // [host] only
     std::vector<uint64_t>               pendingResets_;  // [host] only
-    std::vector<std::vector<CapturedPush>> kept_;  // [host] only
+    std::vector<PushSink*>              sinks_;   // [host] only
     std::map<uint64_t, Frame>           frames_;  // delivery index -> frame, [host] only
     std::optional<uint64_t>             cutoff_;  // [host] only
 };
-
-// Percentile (0..100) of `values` in nanoseconds, nearest rank; 0 when empty.
-int64_t Percentile(std::vector<int64_t> values, double percent);
 
 }  // namespace varnix::vddhost

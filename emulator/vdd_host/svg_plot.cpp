@@ -23,19 +23,19 @@ constexpr int kStripGap = 10;
 constexpr int kBottom = 50;
 constexpr int kPlotWidth = kWidth - kLabelWidth - kRightMargin;
 
-struct Column {
-    float low = std::numeric_limits<float>::infinity();
-    float high = -std::numeric_limits<float>::infinity();
-    bool Empty() const { return low > high; }
-};
+// Internal envelope columns per strip: two per pixel column, so that after
+// any number of doublings the span is at most twice the capture and every
+// pixel column still has a column of its own.
+constexpr size_t kColumns = 2 * static_cast<size_t>(kPlotWidth);
 
-// One strip: the envelope of one stream of one device.
-struct Strip {
-    std::string         title;
-    std::string         unit;
-    std::vector<Column> columns = std::vector<Column>(kPlotWidth);
-    float               low = std::numeric_limits<float>::infinity();
-    float               high = -std::numeric_limits<float>::infinity();
+// One strip as drawn: the envelope per pixel column.
+struct PixelStrip {
+    std::string        title;
+    std::string        unit;
+    std::vector<float> low = std::vector<float>(kPlotWidth, std::numeric_limits<float>::infinity());
+    std::vector<float> high = std::vector<float>(kPlotWidth, -std::numeric_limits<float>::infinity());
+    float              min = std::numeric_limits<float>::infinity();
+    float              max = -std::numeric_limits<float>::infinity();
 };
 
 std::string Escaped(const std::string& text) {
@@ -61,71 +61,36 @@ double NiceStep(double span) {
     return 10.0 * power;
 }
 
-std::vector<Strip> BuildStrips(const PushChecker& checker, const std::vector<double>& ratesHz, int64_t t0Ns,
-                               double duration) {
-    std::vector<Strip> strips;
-    for (size_t d = 0; d < checker.DeviceCount(); ++d) {
-        const DeviceLayout& layout = checker.Layouts()[d];
-        const size_t first = strips.size();
-        for (const StreamName& stream : layout.streams) {
-            Strip strip;
-            strip.title = layout.name + " / " + stream.output + " / " + stream.component;
-            strip.unit = UnitName(stream.unitCode);
-            strips.push_back(std::move(strip));
-        }
-        const double rate = d < ratesHz.size() && ratesHz[d] > 0 ? ratesHz[d] : 1.0;
-        for (const CapturedPush& push : checker.Kept(d)) {
-            const size_t samples = push.samplesPerFrame > 0 ? static_cast<size_t>(push.samplesPerFrame) : 0;
-            const double arrival = static_cast<double>(push.timeNs - t0Ns) * 1e-9;
-            for (size_t j = 0; samples > 0 && j < layout.streams.size(); ++j) {
-                Strip& strip = strips[first + j];
-                for (size_t i = 0; i < samples && j * samples + i < push.values.size(); ++i) {
-                    const float value = push.values[j * samples + i];
-                    if (!std::isfinite(value)) continue;
-                    const double t = arrival - static_cast<double>(samples - 1 - i) / rate;
-                    const int x = std::clamp(static_cast<int>(t / duration * kPlotWidth), 0, kPlotWidth - 1);
-                    Column& column = strip.columns[static_cast<size_t>(x)];
-                    column.low = std::min(column.low, value);
-                    column.high = std::max(column.high, value);
-                    strip.low = std::min(strip.low, value);
-                    strip.high = std::max(strip.high, value);
-                }
-            }
-        }
-    }
-    return strips;
-}
-
-void DrawStrip(FILE* file, const Strip& strip, int top) {
+void DrawStrip(FILE* file, const PixelStrip& strip, int top) {
     std::fprintf(file, "<rect x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" fill=\"#fafafa\" stroke=\"#ccc\"/>\n",
                  kLabelWidth, top, kPlotWidth, kStripHeight);
     std::fprintf(file, "<text x=\"6\" y=\"%d\" class=\"title\">%s</text>\n", top + 18, Escaped(strip.title).c_str());
-    if (strip.low > strip.high) {
+    if (strip.min > strip.max) {
         std::fprintf(file, "<text x=\"6\" y=\"%d\" class=\"range\">no samples</text>\n", top + 36);
         return;
     }
     std::fprintf(file, "<text x=\"6\" y=\"%d\" class=\"range\">%.4g .. %.4g %s</text>\n", top + 36,
-                 static_cast<double>(strip.low), static_cast<double>(strip.high), Escaped(strip.unit).c_str());
-    const double span = strip.high > strip.low ? static_cast<double>(strip.high - strip.low) : 1.0;
-    const double middle = 0.5 * (static_cast<double>(strip.high) + static_cast<double>(strip.low));
+                 static_cast<double>(strip.min), static_cast<double>(strip.max), Escaped(strip.unit).c_str());
+    const double span = strip.max > strip.min ? static_cast<double>(strip.max - strip.min) : 1.0;
+    const double middle = 0.5 * (static_cast<double>(strip.max) + static_cast<double>(strip.min));
     auto y = [&](float value) {
-        const double scaled = strip.high > strip.low ? (static_cast<double>(value) - strip.low) / span
-                                                     : 0.5 + (static_cast<double>(value) - middle);
+        const double scaled = strip.max > strip.min ? (static_cast<double>(value) - strip.min) / span
+                                                    : 0.5 + (static_cast<double>(value) - middle);
         return top + kStripHeight - 3 - scaled * (kStripHeight - 6);
     };
     // The envelope: along the maxima left to right, back along the minima.
     std::string upper, lower;
     char point[64];
     for (int x = 0; x < kPlotWidth; ++x) {
-        const Column& column = strip.columns[static_cast<size_t>(x)];
-        if (column.Empty()) continue;
-        std::snprintf(point, sizeof point, "%d,%.1f ", kLabelWidth + x, y(column.high));
+        const size_t at = static_cast<size_t>(x);
+        if (strip.low[at] > strip.high[at]) continue;
+        std::snprintf(point, sizeof point, "%d,%.1f ", kLabelWidth + x, y(strip.high[at]));
         upper += point;
     }
     for (int x = kPlotWidth - 1; x >= 0; --x) {
-        const Column& column = strip.columns[static_cast<size_t>(x)];
-        if (column.Empty()) continue;
-        std::snprintf(point, sizeof point, "%d,%.1f ", kLabelWidth + x, y(column.low));
+        const size_t at = static_cast<size_t>(x);
+        if (strip.low[at] > strip.high[at]) continue;
+        std::snprintf(point, sizeof point, "%d,%.1f ", kLabelWidth + x, y(strip.low[at]));
         lower += point;
     }
     std::fprintf(file, "<polygon class=\"trace\" points=\"%s%s\"/>\n", upper.c_str(), lower.c_str());
@@ -133,22 +98,93 @@ void DrawStrip(FILE* file, const Strip& strip, int top) {
 
 }  // namespace
 
-bool WritePlot(const std::string& path, const PushChecker& checker, const std::vector<double>& ratesHz,
-               int64_t t0Ns, std::string& error) {
-    int64_t lastNs = t0Ns;
-    for (size_t d = 0; d < checker.DeviceCount(); ++d) {
-        for (const CapturedPush& push : checker.Kept(d)) lastNs = std::max(lastNs, push.timeNs);
-    }
-    const double duration = std::max(static_cast<double>(lastNs - t0Ns) * 1e-9, 0.1);
-    const std::vector<Strip> strips = BuildStrips(checker, ratesHz, t0Ns, duration);
-    const int height = kTop + static_cast<int>(strips.size()) * (kStripHeight + kStripGap) + kBottom;
-
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "w"), &std::fclose);
-    if (!file) {
-        error = "cannot write plot file " + path + ": " + std::strerror(errno);
+bool SignalPlot::Open(const std::string& path, std::string& error) {
+    path_ = path;
+    file_.reset(std::fopen(path.c_str(), "w"));
+    if (!file_) {
+        error = "cannot write plot file " + path + ": " + std::strerror(errno) + ": check the folder exists and is writable";
         return false;
     }
-    FILE* out = file.get();
+    return true;
+}
+
+void SignalPlot::SetLayouts(const std::vector<DeviceLayout>& layouts, int64_t t0Ns) {
+    t0Ns_ = t0Ns;
+    strips_.clear();
+    firstStrip_.clear();
+    for (const DeviceLayout& layout : layouts) {
+        firstStrip_.push_back(strips_.size());
+        for (const StreamName& stream : layout.streams) {
+            Strip strip;
+            strip.title = layout.name + " / " + stream.output + " / " + stream.component;
+            strip.unit = UnitName(stream.unitCode);
+            strip.columns.resize(kColumns);
+            strips_.push_back(std::move(strip));
+        }
+    }
+    firstStrip_.push_back(strips_.size());
+}
+
+void SignalPlot::Widen() {
+    for (Strip& strip : strips_) {
+        for (size_t c = 0; c < kColumns / 2; ++c) {
+            const Column& left = strip.columns[2 * c];
+            const Column& right = strip.columns[2 * c + 1];
+            strip.columns[c] = Column{std::min(left.low, right.low), std::max(left.high, right.high)};
+        }
+        std::fill(strip.columns.begin() + static_cast<ptrdiff_t>(kColumns / 2), strip.columns.end(), Column{});
+    }
+    spanS_ *= 2.0;
+}
+
+void SignalPlot::Take(size_t device, const CapturedPush& push, const PushNotes&) {
+    if (device + 1 >= firstStrip_.size()) return;
+    const size_t first = firstStrip_[device];
+    const size_t streams = firstStrip_[device + 1] - first;
+    const size_t samples = push.samplesPerFrame > 0 ? static_cast<size_t>(push.samplesPerFrame) : 0;
+    const double rate = device < ratesHz_.size() && ratesHz_[device] > 0 ? ratesHz_[device] : 1.0;
+    const double arrival = static_cast<double>(push.timeNs - t0Ns_) * 1e-9;
+    if (samples == 0) return;
+    lastS_ = std::max(lastS_, arrival);
+    while (arrival >= spanS_) Widen();
+    for (size_t j = 0; j < streams; ++j) {
+        Strip& strip = strips_[first + j];
+        for (size_t i = 0; i < samples && j * samples + i < push.values.size(); ++i) {
+            const float value = push.values[j * samples + i];
+            if (!std::isfinite(value)) continue;
+            const double t = std::max(0.0, arrival - static_cast<double>(samples - 1 - i) / rate);
+            const size_t c = std::min(kColumns - 1, static_cast<size_t>(t / spanS_ * static_cast<double>(kColumns)));
+            Column& column = strip.columns[c];
+            column.low = std::min(column.low, value);
+            column.high = std::max(column.high, value);
+            strip.low = std::min(strip.low, value);
+            strip.high = std::max(strip.high, value);
+        }
+    }
+}
+
+bool SignalPlot::Write(std::string& error) {
+    if (!file_) return true;
+    const double duration = std::max(lastS_, 0.1);
+    std::vector<PixelStrip> strips;
+    for (const Strip& strip : strips_) {
+        PixelStrip pixels;
+        pixels.title = strip.title;
+        pixels.unit = strip.unit;
+        pixels.min = strip.low;
+        pixels.max = strip.high;
+        for (size_t c = 0; c < kColumns; ++c) {
+            const Column& column = strip.columns[c];
+            if (column.Empty()) continue;
+            const double t = (static_cast<double>(c) + 0.5) * spanS_ / static_cast<double>(kColumns);
+            const size_t x = std::min(static_cast<size_t>(kPlotWidth - 1), static_cast<size_t>(t / duration * kPlotWidth));
+            pixels.low[x] = std::min(pixels.low[x], column.low);
+            pixels.high[x] = std::max(pixels.high[x], column.high);
+        }
+        strips.push_back(std::move(pixels));
+    }
+    const int height = kTop + static_cast<int>(strips.size()) * (kStripHeight + kStripGap) + kBottom;
+    FILE* out = file_.get();
     std::fprintf(out,
                  "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" viewBox=\"0 0 %d %d\">\n"
                  "<style>text{font-family:sans-serif;fill:#222}.title{font-size:13px;font-weight:bold}"
@@ -173,8 +209,11 @@ bool WritePlot(const std::string& path, const PushChecker& checker, const std::v
         DrawStrip(out, strips[s], kTop + static_cast<int>(s) * (kStripHeight + kStripGap));
     }
     std::fputs("</svg>\n", out);
-    if (std::ferror(out) != 0) {
-        error = "writing plot file " + path + " failed: " + std::strerror(errno);
+    const bool failed = std::ferror(out) != 0;
+    const int savedErrno = errno;
+    const bool closed = std::fclose(file_.release()) == 0;
+    if (failed || !closed) {
+        error = "writing plot file " + path_ + " failed: " + std::strerror(failed ? savedErrno : errno) + ": check the disk";
         return false;
     }
     return true;

@@ -22,14 +22,22 @@ namespace varnix::emulator::testing {
 // Hands a push to the checker, possibly doctored; runs on hand-off threads.
 using PushFilter = std::function<void(vddhost::PushChecker&, const PushView&)>;
 
+// What a test does at the turns of the session, on the test's thread.
+struct SessionHooks {
+    std::function<void()> declared;   // every device declared, none opened yet
+    std::function<void()> streaming;  // halfway through the session
+    std::function<void()> closed;     // after Shutdown and the last check of the pushes
+};
+
 struct InProcessCapture {
     vddhost::PluginEnvironment                  environment;
     TestHost                                    host;
     std::unique_ptr<vddhost::PushChecker>       checker;
+    std::vector<vddhost::PushSink*>             sinks;  // handed every checked push
 
     // Loads, publishes, instantiates, streams one session for `seconds`,
     // shuts down and checks what is left.
-    void Run(double seconds, PushFilter filter = nullptr) {
+    void Run(double seconds, PushFilter filter = nullptr, const SessionHooks& hooks = {}) {
         vddhost::HostOptions options;
         options.modulePath = BinDir() + "/VarnixViconPlugin.vdd";
         ASSERT_EQ(vddhost::LoadEnvironment(options, environment), "");
@@ -40,7 +48,8 @@ struct InProcessCapture {
         std::vector<std::string> names;
         for (size_t d = 0; d < host.DeviceCount(); ++d) names.push_back(host.Context(d).Name());
         checker = std::make_unique<vddhost::PushChecker>(
-            environment.station, vddhost::LayOut(host.Definitions(), names, environment.station), true);
+            environment.station, vddhost::LayOut(host.Definitions(), names, environment.station));
+        for (vddhost::PushSink* sink : sinks) checker->AddSink(*sink);
         vddhost::PushChecker& target = *checker;
         host.Faults().SetPushHook([&target, filter](const PushView& push) {
             if (filter) {
@@ -52,15 +61,19 @@ struct InProcessCapture {
         });
         for (size_t d = 0; d < host.DeviceCount(); ++d) host.AttachContext(d);
         for (size_t d = 0; d < host.DeviceCount(); ++d) host.DeclareSession(d, 1);
+        if (hooks.declared) hooks.declared();
         for (size_t d = 0; d < host.DeviceCount(); ++d) {
             checker->NoteIndexReset(d);
             host.SessionOpened(d);
         }
-        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+        std::this_thread::sleep_for(std::chrono::duration<double>(seconds / 2));
+        if (hooks.streaming) hooks.streaming();
+        std::this_thread::sleep_for(std::chrono::duration<double>(seconds / 2));
         for (size_t d = 0; d < host.DeviceCount(); ++d) host.SessionClosed(d);
         host.Shutdown(environment.module);
         checker->Drain();
         host.Faults().SetPushHook(nullptr);
+        if (hooks.closed) hooks.closed();
     }
 };
 

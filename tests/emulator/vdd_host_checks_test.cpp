@@ -43,8 +43,8 @@ TEST(VddHostChecks, DoctoredPushesAreCaughtAndHonestOnesPass) {
         EXPECT_EQ(tally.valueMismatches + tally.skippedFrames + tally.indexBreaks, 0u);
         ASSERT_TRUE(tally.firstDelivery.has_value());
         EXPECT_EQ(tally.pushes, capture.environment.station.Counters().framesDelivered - *tally.firstDelivery);
-        EXPECT_EQ(tally.latenciesNs.size(), tally.pushes);
-        EXPECT_GT(*std::min_element(tally.latenciesNs.begin(), tally.latenciesNs.end()), 0);
+        EXPECT_EQ(tally.latency.Count(), tally.pushes);
+        EXPECT_GT(tally.latency.Min(), 0);
     }
     EXPECT_EQ(capture.host.Monitor().Count(), 0u);
 }

@@ -34,11 +34,14 @@ std::vector<std::string> SplitCsv(const std::string& line) {
 TEST(VddHostCsv, EveryPushedValueReadsBackBitForBit) {
     InProcessCapture capture;
     capture.host.Settings().keepPushValues = true;  // the host's own copy to compare with
-    capture.Run(0.6);
-    ASSERT_GT(capture.host.DeviceCount(), 0u);
     const std::string path = ::testing::TempDir() + "/roundtrip.csv";
     std::string error;
-    ASSERT_TRUE(vddhost::WriteCsv(path, *capture.checker, error)) << error;
+    vddhost::CsvWriter csv;
+    ASSERT_TRUE(csv.Open(path, error)) << error;
+    capture.sinks.push_back(&csv);
+    capture.Run(0.6, nullptr, {[&] { csv.SetLayouts(capture.checker->Layouts()); }, nullptr, nullptr});
+    ASSERT_GT(capture.host.DeviceCount(), 0u);
+    ASSERT_TRUE(csv.Close(error)) << error;
 
     std::ifstream file(path);
     std::string line;

@@ -64,5 +64,30 @@ TEST(VddHostErrors, EnvironmentErrorsExitThreeWithOneLineSayingWhatToDo) {
     EXPECT_NE(LastLine(badProfile.output).find("fix the file"), std::string::npos);
 }
 
+TEST(VddHostErrors, OutputsThatCannotBeWrittenFailBeforeTheCaptureWithTheValueAndWhatToDo) {
+    const ProcessResult extension = RunVddHost("capture --edf capture.txt");
+    EXPECT_EQ(extension.exitCode, 2);
+    EXPECT_NE(extension.output.find("--edf capture.txt: name the file .bdf (BDF+, 24-bit, recommended for EMG) or .edf"),
+              std::string::npos)
+        << extension.output;
+
+    const ProcessResult unit = RunVddHost("capture --edf x.bdf --range volts=-1:1");
+    EXPECT_EQ(unit.exitCode, 2);
+    EXPECT_NE(unit.output.find("unknown unit \"volts\": use one of"), std::string::npos) << unit.output;
+    const ProcessResult width = RunVddHost("capture --edf x.bdf --range V=-0.0123456:0.01");
+    EXPECT_EQ(width.exitCode, 2);
+    EXPECT_NE(width.output.find("e.g. -0.01235"), std::string::npos) << width.output;
+
+    // Said at once, not after the capture: no session runs.
+    const ProcessResult csv = RunVddHost("capture --duration 30 --csv /nonexistent-dir/x.csv");
+    EXPECT_EQ(csv.exitCode, 2);
+    EXPECT_NE(LastLine(csv.output).find("cannot write CSV file /nonexistent-dir/x.csv"), std::string::npos) << csv.output;
+    EXPECT_EQ(csv.output.find("session 1"), std::string::npos) << csv.output;
+    const ProcessResult edf = RunVddHost("capture --duration 30 --edf /nonexistent-dir/x.bdf");
+    EXPECT_EQ(edf.exitCode, 2);
+    EXPECT_NE(LastLine(edf.output).find("folder /nonexistent-dir does not exist or is not writable"), std::string::npos)
+        << edf.output;
+}
+
 }  // namespace
 }  // namespace varnix::emulator::testing

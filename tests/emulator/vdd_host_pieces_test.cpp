@@ -48,7 +48,7 @@ protected:
 };
 
 TEST_F(PiecesTest, IndexMustContinueUnlessTheHostResetIt) {
-    PushChecker checker(station, {Layout(0, "A"), Layout(1, "B")}, false);
+    PushChecker checker(station, {Layout(0, "A"), Layout(1, "B")});
     checker.NoteIndexReset(0);
     for (int64_t first : {0, 3, 6}) Push(checker, 0, first);
     Push(checker, 0, 12);  // a frame went missing
@@ -88,15 +88,10 @@ TEST_F(PiecesTest, ElapsedTimeExpectationCountsEachSessionOnItsOwn) {
     EXPECT_DOUBLE_EQ(time.expected, 27 + 2000.0 + 27 + 1000.0);
     EXPECT_GT(time.tolerance, 2 * 27.0);
     EXPECT_LT(time.tolerance, 0.2 * time.expected);
-
-    EXPECT_EQ(Percentile({}, 50), 0);
-    EXPECT_EQ(Percentile({5, 1, 3, 2, 4}, 50), 3);
-    EXPECT_EQ(Percentile({5, 1, 3, 2, 4}, 100), 5);
-    EXPECT_EQ(Percentile({5, 1, 3, 2, 4}, 0), 1);
 }
 
 TEST_F(PiecesTest, VerdictNamesTheCauseBeforeItsConsequences) {
-    PushChecker checker(station, {Layout(0, "A")}, false);
+    PushChecker checker(station, {Layout(0, "A")});
     checker.NoteIndexReset(0);
     Push(checker, 0, 0, 1, 0);
     Push(checker, 0, 9, 1, 13'500'000);
@@ -121,14 +116,25 @@ TEST_F(PiecesTest, VerdictNamesTheCauseBeforeItsConsequences) {
 }
 
 TEST_F(PiecesTest, CsvQuotesNamesAndPlotDrawsEveryStream) {
-    PushChecker checker(station, {Layout(0, "EMG \"left\", 1"), Layout(1, "B")}, true);
+    const std::vector<DeviceLayout> layouts = {Layout(0, "EMG \"left\", 1"), Layout(1, "B")};
+    PushChecker checker(station, layouts);
+    const std::string csvPath = ::testing::TempDir() + "/pieces.csv";
+    const std::string svgPath = ::testing::TempDir() + "/pieces.svg";
+    std::string error;
+    CsvWriter csv;
+    SignalPlot plot;
+    ASSERT_TRUE(csv.Open(csvPath, error)) << error;
+    ASSERT_TRUE(plot.Open(svgPath, error)) << error;
+    csv.SetLayouts(layouts);
+    plot.SetLayouts(layouts, 0);
+    plot.SetRates({kSamples / 0.0135, 0.0});
+    checker.AddSink(csv);
+    checker.AddSink(plot);
     Push(checker, 0, 0, 1, 10'000'000);
     Push(checker, 0, 3, 1, 23'500'000);
     checker.Drain();  // device B pushed nothing
-    const std::string csv = ::testing::TempDir() + "/pieces.csv";
-    std::string error;
-    ASSERT_TRUE(WriteCsv(csv, checker, error)) << error;
-    std::ifstream file(csv);
+    ASSERT_TRUE(csv.Close(error)) << error;
+    std::ifstream file(csvPath);
     std::string header, first;
     std::getline(file, header);
     std::getline(file, first);
@@ -137,10 +143,9 @@ TEST_F(PiecesTest, CsvQuotesNamesAndPlotDrawsEveryStream) {
     for (std::string line; std::getline(file, line);) ++rows;
     EXPECT_EQ(rows, 2u * 2u * kSamples);
 
-    const std::string svg = ::testing::TempDir() + "/pieces.svg";
-    ASSERT_TRUE(WritePlot(svg, checker, {kSamples / 0.0135, 0.0}, 0, error)) << error;
+    ASSERT_TRUE(plot.Write(error)) << error;
     std::stringstream picture;
-    picture << std::ifstream(svg).rdbuf();
+    picture << std::ifstream(svgPath).rdbuf();
     const std::string text = picture.str();
     size_t polygons = 0;
     for (size_t at = text.find("<polygon"); at != std::string::npos; at = text.find("<polygon", at + 1)) ++polygons;
@@ -148,8 +153,39 @@ TEST_F(PiecesTest, CsvQuotesNamesAndPlotDrawsEveryStream) {
     EXPECT_NE(text.find("EMG &quot;left&quot;, 1 / ACC / ACC X"), std::string::npos);
     EXPECT_NE(text.find("no samples"), std::string::npos);
     EXPECT_NE(text.find("time (s)"), std::string::npos);
-    EXPECT_FALSE(WriteCsv("/nonexistent-dir/x.csv", checker, error));
+    CsvWriter unwritable;
+    EXPECT_FALSE(unwritable.Open("/nonexistent-dir/x.csv", error));
     EXPECT_NE(error.find("/nonexistent-dir/x.csv"), std::string::npos);
+}
+
+TEST_F(PiecesTest, PlotOfALongCaptureKeepsItsSizeAndSpansTheWholeCapture) {
+    // The plot kept every push until the end; it must keep a fixed envelope
+    // and still reach from the first second to the last.
+    const std::vector<DeviceLayout> layouts = {Layout(0, "A")};
+    PushChecker checker(station, layouts);
+    const std::string svgPath = ::testing::TempDir() + "/long.svg";
+    std::string error;
+    SignalPlot plot;
+    ASSERT_TRUE(plot.Open(svgPath, error)) << error;
+    plot.SetLayouts(layouts, 0);
+    plot.SetRates({kSamples / 0.0135});
+    checker.AddSink(plot);
+    for (int64_t frame = 0; frame < 3000; ++frame) Push(checker, 0, frame * kSamples, 1, (frame + 1) * 13'500'000);
+    checker.Drain();
+    const double seconds = 3000 * 0.0135;
+    EXPECT_GE(plot.SpanS(), seconds);
+    EXPECT_LT(plot.SpanS(), 2 * seconds);
+    ASSERT_TRUE(plot.Write(error)) << error;
+    std::stringstream picture;
+    picture << std::ifstream(svgPath).rdbuf();
+    const std::string text = picture.str();
+    EXPECT_NE(text.find("40.50 s"), std::string::npos) << "the title gives the whole capture's length";
+    // The envelope reaches both ends of the strip: x from 270 to 270 + 1109.
+    const size_t polygon = text.find("<polygon");
+    ASSERT_NE(polygon, std::string::npos);
+    const std::string points = text.substr(polygon, text.find("/>", polygon) - polygon);
+    EXPECT_NE(points.find("\"270,"), std::string::npos) << points.substr(0, 80);
+    EXPECT_NE(points.find(" 1379,"), std::string::npos);
 }
 
 }  // namespace
