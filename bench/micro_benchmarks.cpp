@@ -21,7 +21,7 @@
 #include "catalogue/station_catalogue_build.h"
 #include "device/parameter_value_bool.h"
 #include "device/vdevice.h"
-#include "station/station_control.h"
+#include "contract/station_control.h"
 
 #include <benchmark/benchmark.h>
 #include <boost/make_shared.hpp>

@@ -21,11 +21,11 @@
 // One JSON object on stdout; errors as one line on stderr, exit 2.
 #include "bench/null_host.h"
 #include "bench/process_probe.h"
-#include "bridge/bridge.h"  // the two records that cross the station ABI
+#include "contract/station_records.h"
 #include "emulator/plugin_module.h"
 #include "emulator/test_host.h"
-#include "station/station_abi.h"
-#include "station/station_control.h"
+#include "contract/station_abi.h"
+#include "contract/station_control.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>

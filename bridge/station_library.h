@@ -2,7 +2,7 @@
 // bridge call, and kept while the module is loaded.
 #pragma once
 
-#include "station/station_abi.h"
+#include "contract/station_abi.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 // the plug-in asked and from which thread. Keeps the last 65536 calls.
 #pragma once
 
-#include "station/station_control.h"
+#include "contract/station_control.h"
 
 #include <cstdint>
 #include <mutex>

@@ -1,7 +1,7 @@
 // The VarnixSim_* exports: thin C wrappers over the station that copy texts
 // in and out and let no exception escape.
 #pragma GCC visibility push(default)
-#include "station/station_control.h"
+#include "contract/station_control.h"
 #pragma GCC visibility pop
 
 #include "default_profile.h"

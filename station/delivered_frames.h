@@ -3,7 +3,7 @@
 // values. Lets a test or the host emulator check every value the host got.
 #pragma once
 
-#include "station/station_control.h"
+#include "contract/station_control.h"
 
 #include <cstddef>
 #include <cstdint>

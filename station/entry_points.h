@@ -2,7 +2,7 @@
 // by pointer. Each forwards to the station and lets no exception out.
 #pragma once
 
-#include "station/station_abi.h"
+#include "contract/station_abi.h"
 
 namespace varnix::station {
 

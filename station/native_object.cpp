@@ -2,7 +2,7 @@
 // getters. An object carries nothing; it exists so that a caller can create
 // and delete one per call, and the station counts both.
 #pragma GCC visibility push(default)
-#include "station/station_abi.h"
+#include "contract/station_abi.h"
 #pragma GCC visibility pop
 
 #include "entry_points.h"

@@ -13,12 +13,12 @@
 // oldest on overflow, then hands out the oldest.
 #pragma once
 
-#include "bridge/bridge.h"
+#include "contract/station_records.h"
 #include "call_log.h"
 #include "delivered_frames.h"
 #include "frame_synthesizer.h"
 #include "profile.h"
-#include "station/station_control.h"
+#include "contract/station_control.h"
 #include "station_geometry.h"
 #include "station_tables.h"
 

@@ -6,7 +6,7 @@
 #include "emulator/test_host.h"
 #include "emulator/vdd_host/edf_recorder.h"
 #include "emulator/vdd_host/push_checker.h"
-#include "station/station_control.h"
+#include "contract/station_control.h"
 
 #include <map>
 #include <ostream>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "emulator/vdd_host/push_checker.h"
-#include "station/station_control.h"
+#include "contract/station_control.h"
 
 #include <cstdint>
 #include <cstdio>

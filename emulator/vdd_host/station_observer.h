@@ -4,7 +4,7 @@
 // the checks that need them).
 #pragma once
 
-#include "station/station_control.h"
+#include "contract/station_control.h"
 
 #include <cstdint>
 #include <string>

@@ -8,7 +8,7 @@
 #include "acquisition/acquisition.h"
 #include "acquisition/acquisition_loop.h"
 #include "device/vdevice.h"
-#include "station/station_control.h"
+#include "contract/station_control.h"
 #include "tests/device/fake_host.h"
 #include "tests/support/plugin_threads.h"
 

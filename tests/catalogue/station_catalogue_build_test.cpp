@@ -2,7 +2,7 @@
 // in script mode: the station sees exactly the calls the catalogue needs, in
 // order, and a station that stops answering leaves nothing published.
 #include "catalogue/station_catalogue_build.h"
-#include "station/station_control.h"
+#include "contract/station_control.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // answer back unchanged, on the calling thread, with one fresh station object
 // per call that is deleted once the call returns.
 #include "bridge/bridge.h"
-#include "station/station_control.h"
+#include "contract/station_control.h"
 
 #include <gtest/gtest.h>
 #include <pthread.h>

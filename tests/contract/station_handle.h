@@ -2,7 +2,7 @@
 // dlopen of the same file the module loads (same path, same handle).
 #pragma once
 
-#include "station/station_control.h"
+#include "contract/station_control.h"
 
 #include <dlfcn.h>
 

@@ -2,8 +2,8 @@
 // control exports, like a real station: one sensor "Plain 1" of one EMG
 // stream at 2000 samples per second, a frame every 13.5 ms after start,
 // each value the stream's sample number.
-#include "bridge/bridge.h"
-#include "station/station_abi.h"
+#include "contract/station_records.h"
+#include "contract/station_abi.h"
 
 #include <chrono>
 #include <mutex>

@@ -2,9 +2,9 @@
 // a fresh object per call, the getter, the call, then the object deleted.
 #pragma once
 
-#include "bridge/bridge.h"
-#include "station/station_abi.h"
-#include "station/station_control.h"
+#include "contract/station_records.h"
+#include "contract/station_abi.h"
+#include "contract/station_control.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 
 #include "emulator/plugin_module.h"
 #include "emulator/test_host.h"
-#include "station/station_control.h"
+#include "contract/station_control.h"
 
 #include <gtest/gtest.h>
 
