@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+using varnix::vDevice;
+
 namespace {
 
 // Guards against an allocation creeping into the per-frame path (a thread

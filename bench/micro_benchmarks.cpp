@@ -32,6 +32,10 @@
 #include <thread>
 #include <vector>
 
+using varnix::BuildSensorCatalogue;
+using varnix::SensorCatalogue;
+using varnix::vDevice;
+
 namespace {
 
 using varnix::bench::NullContext;

@@ -105,7 +105,10 @@ for b in "${builds[@]}"; do
   echo "build: $b ($(grep -m1 CMAKE_BUILD_TYPE: "$b/CMakeCache.txt" | cut -d= -f2), commit $commit)"
 done
 
-tag() { basename "$1"; }
+# A build's name in file names and in the table: its folder and the folder
+# above it ("before-build-bench", "main-build-bench"), so that two checkouts'
+# build-bench folders stay apart.
+tag() { echo "$(basename "$(dirname "$1")")-$(basename "$1")"; }
 
 if [[ $do_micro == 1 ]]; then
   for b in "${builds[@]}"; do

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace varnix {
+
 namespace {
 
 constexpr char kSeparator = '|';
@@ -118,3 +120,5 @@ SensorCatalogue GroupItems(const CatalogueBuildResult& result, const double* sam
     }
     return catalogue;
 }
+
+}  // namespace varnix

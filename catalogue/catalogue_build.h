@@ -41,6 +41,8 @@
 #include <string>
 #include <vector>
 
+namespace varnix {
+
 // Where the answers of the station come from. [host]
 class StationAnswerSource {
 public:
@@ -83,3 +85,5 @@ CatalogueBuildResult QueryItems(const char* itemListText, StationAnswerSource& a
 // a failed result, or a null `sampleRates` with items, gives an empty
 // catalogue. Allocates; may throw std::bad_alloc.
 SensorCatalogue GroupItems(const CatalogueBuildResult& result, const double* sampleRates);
+
+}  // namespace varnix

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace varnix {
+
 namespace {
 
 // Two's-complement wrap of a 32-bit pattern, spelled out so that no
@@ -47,3 +49,5 @@ std::vector<SensorGeometry> ComputeFrameGeometry(const SensorCatalogue& catalogu
     }
     return geometry;
 }
+
+}  // namespace varnix

@@ -17,6 +17,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace varnix {
+
 // The base frame period in seconds.
 constexpr double kBaseFramePeriodSeconds = 0.0135;
 
@@ -40,3 +42,5 @@ struct SensorGeometry {
 // One entry per catalogue sensor, in catalogue order. Allocates.
 std::vector<SensorGeometry> ComputeFrameGeometry(const SensorCatalogue& catalogue,
                                                  int32_t frameMultiple);
+
+}  // namespace varnix

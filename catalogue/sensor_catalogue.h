@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+namespace varnix {
+
 struct ChannelRecord {
     std::string              name;            // answer to request 0 for the channel's group id
     std::string              unitText;        // answer to request 2 for the channel's first item
@@ -31,3 +33,5 @@ struct SensorRecord {
 };
 
 using SensorCatalogue = std::vector<SensorRecord>;
+
+}  // namespace varnix

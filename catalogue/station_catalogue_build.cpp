@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+namespace varnix {
+
 namespace {
 
 constexpr int kFrameThroughput = 2;
@@ -42,3 +44,5 @@ bool BuildSensorCatalogue(VarnixMetadataBuf& metadata, SensorCatalogue& catalogu
     catalogue = GroupItems(answers, metadata.sampleRates);
     return true;
 }
+
+}  // namespace varnix

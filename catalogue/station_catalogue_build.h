@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace varnix {
+
 // [host] Zeroes all 24 bytes of `metadata`, calls varnix_initialize(metadata,
 // 2, 1), asks varnix_infoRequest about every item (catalogue_build.h gives
 // the order) and only then groups the answers into `catalogue`, replacing
@@ -26,3 +28,5 @@
 // Allocates; may throw std::bad_alloc (the export boundary catches it).
 bool BuildSensorCatalogue(VarnixMetadataBuf& metadata, SensorCatalogue& catalogue,
                           std::string& failure);
+
+}  // namespace varnix

@@ -1,5 +1,7 @@
 #include "catalogue/unit_mapping.h"
 
+namespace varnix {
+
 namespace {
 
 struct UnitEntry {
@@ -38,3 +40,5 @@ int32_t HostUnitFromText(std::string unitText) {
     }
     return kUnknownHostUnit;
 }
+
+}  // namespace varnix

@@ -7,9 +7,9 @@
 
 #include <vector>
 
-class vDevice;
-
 namespace varnix {
+
+class vDevice;
 
 using DeviceList = std::vector<boost::shared_ptr<vDevice>>;
 

@@ -2,6 +2,8 @@
 
 #include <boost/thread/locks.hpp>
 
+namespace varnix {
+
 void HandoffGate::TakeGate() {
     boost::unique_lock<boost::mutex> lock(mutex_);
     while (count_ == 0) {
@@ -30,3 +32,5 @@ int32_t HandoffGate::Count() {
     boost::unique_lock<boost::mutex> lock(mutex_);
     return count_;
 }
+
+}  // namespace varnix

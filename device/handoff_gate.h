@@ -19,6 +19,8 @@
 
 #include <cstdint>
 
+namespace varnix {
+
 class HandoffGate {
 public:
     HandoffGate() = default;
@@ -47,3 +49,5 @@ private:
     boost::mutex              mutex_;
     boost::condition_variable cond_;
 };
+
+}  // namespace varnix

@@ -2,6 +2,8 @@
 
 #include "device/parameter_value_bool.h"
 
+namespace varnix {
+
 bool ReadBoolParameter(ViconDigitalDevice::IDeviceContext& context, const char* key) {
     ViconDigitalDevice::IParameterValueBool value;
     const ViconDigitalDevice::IHostResult result = context.GetParameterValue(value, key, "");
@@ -10,3 +12,5 @@ bool ReadBoolParameter(ViconDigitalDevice::IDeviceContext& context, const char* 
     }
     return value.Value();
 }
+
+}  // namespace varnix

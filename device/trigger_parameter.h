@@ -3,6 +3,8 @@
 
 #include "host/host_interfaces.h"
 
+namespace varnix {
+
 // The keys of the three trigger settings, defined with the first device.
 inline constexpr const char* kStartTriggerKey = "StartTrigger";
 inline constexpr const char* kStopTriggerKey = "StopTrigger";
@@ -17,3 +19,5 @@ inline constexpr const char* kTriggerOutputsKey = "TriggerOutputs";
 // value with AssignBytes or with SetValue. `key` is lent for the call. Blocks
 // for as long as the host takes; holds no lock; allocates nothing itself.
 bool ReadBoolParameter(ViconDigitalDevice::IDeviceContext& context, const char* key);
+
+}  // namespace varnix

@@ -15,6 +15,8 @@ using ViconDigitalDevice::IDeviceContext;
 using ViconDigitalDevice::IHostServices;
 using ViconDigitalDevice::ISessionDeclaration;
 
+namespace varnix {
+
 namespace {
 
 // The "Start" signal a session declares when the host's start input is on:
@@ -58,13 +60,13 @@ void vDevice::PublishNewSampleBuffer() {
 }
 
 void vDevice::Trace(const char* text) const {
-    if (varnix::kDeviceTrace && services_ != nullptr) {
-        services_->Log(text, varnix::kLogInfo);
+    if (kDeviceTrace && services_ != nullptr) {
+        services_->Log(text, kLogInfo);
     }
 }
 
 bool vDevice::AttachContext(IDeviceContext* context) {
-    return varnix::GuardBoundary(services_, "vDevice::AttachContext", false, [&] {
+    return GuardBoundary(services_, "vDevice::AttachContext", false, [&] {
         context_.store(context);
         redeclareRequested_.store(true);
         return context != nullptr ? context->RequestUpdate() : false;
@@ -72,7 +74,7 @@ bool vDevice::AttachContext(IDeviceContext* context) {
 }
 
 void vDevice::RefreshEntries() {
-    varnix::GuardBoundary(services_, "vDevice::RefreshEntries", [&] { RefreshEntrySteps(); });
+    GuardBoundary(services_, "vDevice::RefreshEntries", [&] { RefreshEntrySteps(); });
 }
 
 void vDevice::RefreshEntrySteps() {
@@ -83,7 +85,7 @@ void vDevice::RefreshEntrySteps() {
     const uint32_t entryCount = context->GetEntryCount();
     std::vector<void*> entries(entryCount, nullptr);
     int32_t flag = 0;
-    varnix::ReleaseResult(
+    ReleaseResult(
         context->FillEntries(&entryToken_, entries.empty() ? nullptr : entries.data(), &flag));
     // A change with no entries at all reads like a change with an empty
     // first entry: either way the host has nothing for us and must declare
@@ -96,7 +98,7 @@ void vDevice::RefreshEntrySteps() {
 }
 
 bool vDevice::DeclareSession(int32_t sessionId, ISessionDeclaration* declaration) {
-    varnix::GuardBoundary(services_, "vDevice::DeclareSession",
+    GuardBoundary(services_, "vDevice::DeclareSession",
                           [&] { DeclareSessionSteps(sessionId, declaration); });
     return true;
 }
@@ -109,17 +111,17 @@ void vDevice::DeclareSessionSteps(int32_t sessionId, ISessionDeclaration* declar
 
     const uint32_t timebase = services_ != nullptr ? services_->GetTimebase() : 0;
     bool representable = false;
-    const int64_t period = varnix::SamplePeriod(timebase, sampleRate_, representable);
+    const int64_t period = SamplePeriod(timebase, sampleRate_, representable);
     if (!representable && services_ != nullptr) {
         const std::string line = "Sample rate " + std::to_string(sampleRate_) + " with timebase " +
                                  std::to_string(timebase) +
                                  " gives no representable sample period; declared period 0. "
                                  "Check the station's rate for this sensor.";
-        services_->Log(line.c_str(), varnix::kLogError);
+        services_->Log(line.c_str(), kLogError);
     }
     if (declaration != nullptr) {
-        varnix::ReleaseResult(declaration->SetPeriod(period));
-        varnix::ReleaseResult(declaration->SetValueCount(valuesPerFrame_));
+        ReleaseResult(declaration->SetPeriod(period));
+        ReleaseResult(declaration->SetValueCount(valuesPerFrame_));
         declaration->SetOption(0);
     }
 
@@ -130,20 +132,20 @@ void vDevice::DeclareSessionSteps(int32_t sessionId, ISessionDeclaration* declar
     IDeviceContext* context = context_.load();
     if (context != nullptr && declaration != nullptr && context->GetEntryCount() != 0 &&
         ReadBoolParameter(*context, kStartTriggerKey)) {
-        varnix::ReleaseResult(declaration->DeclareSignal(kStartSignalName, 1, startCode, 0, 0, true));
+        ReleaseResult(declaration->DeclareSignal(kStartSignalName, 1, startCode, 0, 0, true));
     }
     Trace("End of Declare Session");
 }
 
 void vDevice::SessionOpened() {
-    varnix::GuardBoundary(services_, "vDevice::SessionOpened", [&] {
+    GuardBoundary(services_, "vDevice::SessionOpened", [&] {
         Trace("Session Opened");
         nextSampleIndex_.store(0);
     });
 }
 
 void vDevice::SoftwareStartTrigger() {
-    varnix::GuardBoundary(services_, "vDevice::SoftwareStartTrigger", [&] {
+    GuardBoundary(services_, "vDevice::SoftwareStartTrigger", [&] {
         Trace("Software Start Trigger Called");
         nextSampleIndex_.store(0);
     });
@@ -170,11 +172,11 @@ void vDevice::LoadSlice(const float* frame) {
 }
 
 void vDevice::DeliverFrame() noexcept {
-    varnix::GuardBoundary(services_, "vDevice::DeliverFrame", [&] {
+    GuardBoundary(services_, "vDevice::DeliverFrame", [&] {
         IDeviceContext* context = context_.load();
         if (context != nullptr) {
             int64_t first = nextSampleIndex_.load();
-            varnix::ReleaseResult(context->PushSamples(sessionId_.load(), first, samplesPerFrame_,
+            ReleaseResult(context->PushSamples(sessionId_.load(), first, samplesPerFrame_,
                                                        channelIndices_.data(), channelCount_,
                                                        filledBuffer_, valuesPerFrame_));
             // A reset by SessionOpened or SoftwareStartTrigger while the host
@@ -183,5 +185,7 @@ void vDevice::DeliverFrame() noexcept {
             nextSampleIndex_.compare_exchange_strong(first, first + samplesPerFrame_);
         }
     });
-    varnix::GuardBoundary(services_, "vDevice::DeliverFrame (gate)", [&] { gate_.ReleaseGate(); });
+    GuardBoundary(services_, "vDevice::DeliverFrame (gate)", [&] { gate_.ReleaseGate(); });
 }
+
+}  // namespace varnix

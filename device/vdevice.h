@@ -30,6 +30,8 @@
 #include <mutex>
 #include <vector>
 
+namespace varnix {
+
 class vDevice : public ViconDigitalDevice::IDevice, private boost::noncopyable {
 public:
     // [host] `services` is borrowed for the device's life (may be null: then
@@ -133,3 +135,5 @@ private:
     std::mutex                            buffersMutex_;
     std::vector<std::unique_ptr<float[]>> buffers_;
 };
+
+}  // namespace varnix

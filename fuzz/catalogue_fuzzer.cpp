@@ -18,6 +18,19 @@
 #include <string>
 #include <vector>
 
+using varnix::CatalogueBuildResult;
+using varnix::ChannelRecord;
+using varnix::ComputeFrameGeometry;
+using varnix::GroupItems;
+using varnix::HostUnitFromText;
+using varnix::ItemAnswers;
+using varnix::QueryItems;
+using varnix::SamplesPerFrame;
+using varnix::SensorCatalogue;
+using varnix::SensorGeometry;
+using varnix::SensorRecord;
+using varnix::StationAnswerSource;
+
 namespace {
 
 void Require(bool holds) {

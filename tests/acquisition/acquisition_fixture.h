@@ -204,9 +204,9 @@ struct AcquisitionFixture : ::testing::Test {
 
     // A device with `values` values per frame (samples per frame `samples`)
     // at `offset`, attached to a fresh fake context unless `attach` is false.
-    boost::shared_ptr<vDevice> Device(int32_t samples, int32_t values, int32_t offset,
+    boost::shared_ptr<varnix::vDevice> Device(int32_t samples, int32_t values, int32_t offset,
                                       bool attach = true) {
-        auto device = boost::make_shared<vDevice>(&services, 1000.0, samples, values, offset, 1,
+        auto device = boost::make_shared<varnix::vDevice>(&services, 1000.0, samples, values, offset, 1,
                                                   std::vector<int32_t>{0});
         contexts.push_back(std::make_unique<fake::Context>());
         if (attach) device->AttachContext(contexts.back().get());

@@ -4,6 +4,8 @@
 
 #include <functional>
 
+using varnix::vDevice;
+
 using namespace acquisition_test;
 
 using SessionStartTest = AcquisitionFixture;

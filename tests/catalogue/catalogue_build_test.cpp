@@ -6,6 +6,12 @@
 #include <string>
 #include <vector>
 
+using varnix::CatalogueBuildResult;
+using varnix::GroupItems;
+using varnix::QueryItems;
+using varnix::SensorCatalogue;
+using varnix::SensorRecord;
+
 namespace {
 
 using Strings = std::vector<std::string>;

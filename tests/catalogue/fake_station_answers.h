@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-class FakeStationAnswers final : public StationAnswerSource {
+class FakeStationAnswers final : public varnix::StationAnswerSource {
 public:
     // Unscripted questions are answered with the empty text, like the station.
     void Answer(const std::string& id, int code, const std::string& text) {

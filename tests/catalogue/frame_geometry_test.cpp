@@ -5,6 +5,12 @@
 #include <cmath>
 #include <limits>
 
+using varnix::ComputeFrameGeometry;
+using varnix::SamplesPerFrame;
+using varnix::SensorCatalogue;
+using varnix::SensorRecord;
+using varnix::ValuesPerFrame;
+
 namespace {
 
 SensorRecord Sensor(double rate, int32_t streams, size_t channels) {

@@ -14,6 +14,9 @@
 #include <string>
 #include <vector>
 
+using varnix::BuildSensorCatalogue;
+using varnix::SensorCatalogue;
+
 namespace {
 
 using Strings = std::vector<std::string>;

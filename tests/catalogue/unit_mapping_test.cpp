@@ -5,6 +5,8 @@
 #include <string>
 #include <utility>
 
+using varnix::HostUnitFromText;
+
 namespace {
 
 TEST(UnitMapping, EveryTableTextGivesItsCode) {

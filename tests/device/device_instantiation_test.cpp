@@ -10,6 +10,10 @@
 #include <string>
 #include <vector>
 
+using varnix::ChannelRecord;
+using varnix::SensorCatalogue;
+using varnix::SensorRecord;
+
 namespace {
 
 class Registrar final : public ViconDigitalDevice::IDeviceRegistrar {

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <future>
 
+using varnix::HandoffGate;
+
 using namespace std::chrono_literals;
 
 TEST(HandoffGate, TakenGateHoldsTheNextTakerUntilReleased) {

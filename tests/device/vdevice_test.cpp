@@ -9,6 +9,8 @@
 #include <numeric>
 #include <vector>
 
+using varnix::vDevice;
+
 namespace {
 
 struct DeviceFixture : ::testing::Test {

@@ -5,6 +5,8 @@
 
 #include <string>
 
+using varnix::ReadBoolParameter;
+
 namespace {
 
 using namespace ViconDigitalDevice;

@@ -12,6 +12,13 @@
 #include <fstream>
 #include <sstream>
 
+using varnix::CatalogueBuildResult;
+using varnix::GroupItems;
+using varnix::QueryItems;
+using varnix::SensorCatalogue;
+using varnix::SensorRecord;
+using varnix::StationAnswerSource;
+
 using namespace station_test;
 
 namespace {
