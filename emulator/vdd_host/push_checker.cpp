@@ -127,6 +127,12 @@ const PushChecker::Frame* PushChecker::FetchFrame(uint64_t delivery) {
     return &frames_.emplace(delivery, std::move(frame)).first->second;
 }
 
+bool PushChecker::SizedLikeTheStationsSlice(const DeviceLayout& layout, const CapturedPush& push) {
+    if (layout.samplesPerFrame <= 0) return true;  // the station's layout is not known
+    const size_t values = static_cast<size_t>(layout.samplesPerFrame) * layout.streams.size();
+    return push.samplesPerFrame == layout.samplesPerFrame && push.values.size() == values;
+}
+
 bool PushChecker::SliceMatches(size_t device, const CapturedPush& push, uint64_t delivery) {
     const Frame* frame = FetchFrame(delivery);
     const DeviceLayout& layout = layouts_[device];
@@ -134,6 +140,9 @@ bool PushChecker::SliceMatches(size_t device, const CapturedPush& push, uint64_t
     const size_t offset = *layout.frameOffset;
     const size_t count = push.values.size();
     if (static_cast<size_t>(push.valueCount) != count || offset + count > frame->values.size()) return false;
+    // The whole slice, as the station lays it out: a push one sample per
+    // stream short would otherwise match the front of it.
+    if (!SizedLikeTheStationsSlice(layout, push)) return false;
     // Values are opaque 4-byte quantities: compare the bytes, so NaNs and
     // negative zeros count as delivered.
     return count == 0 || std::memcmp(frame->values.data() + offset, push.values.data(), count * sizeof(float)) == 0;
@@ -154,8 +163,18 @@ bool PushChecker::Align(size_t device, const CapturedPush& push) {
     }
     tally.alignmentFailed = true;
     ++tally.valueMismatches;
+    const DeviceLayout& layout = layouts_[device];
+    const std::string shape =
+        SizedLikeTheStationsSlice(layout, push)
+            ? std::string()
+            : ": it carries " + std::to_string(push.samplesPerFrame) + " samples per stream (" +
+                  std::to_string(push.values.size()) + " values), the station's frames " +
+                  std::to_string(layout.samplesPerFrame) + " (" +
+                  std::to_string(static_cast<size_t>(layout.samplesPerFrame) * layout.streams.size()) +
+                  " values)";
     Problem(device, "the first push matches no frame the station delivered (searched deliveries " +
-                        std::to_string(oldest) + " to " + std::to_string(newest == 0 ? 0 : newest - 1) + ")");
+                        std::to_string(oldest) + " to " + std::to_string(newest == 0 ? 0 : newest - 1) + ")" +
+                        shape);
     return false;
 }
 

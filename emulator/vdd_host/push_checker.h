@@ -109,6 +109,8 @@ private:
     PushNotes CheckValues(size_t device, const CapturedPush& push);
     bool Align(size_t device, const CapturedPush& push);
     bool SliceMatches(size_t device, const CapturedPush& push, uint64_t delivery);
+    // Samples per frame and value count as the station's layout has them.
+    static bool SizedLikeTheStationsSlice(const DeviceLayout& layout, const CapturedPush& push);
     const Frame* FetchFrame(uint64_t delivery);
     void EvictFrames();
     void Problem(size_t device, std::string line);
