@@ -31,7 +31,7 @@ TEST(HandoffAllocation, NoAllocationPerHandoffAndOnePushEach) {
                                                       std::vector<int32_t>{0}));
         devices.back()->AttachContext(contexts.back().get());
     }
-    std::vector<float> frame(kDevices * kValues, 0.5f);
+    std::vector<float> frame(static_cast<size_t>(kDevices) * kValues, 0.5f);
     varnix::bench::NullAcquisitionContext context;
     varnix::DeviceHandoffs handoffs(context);
     handoffs.Update(devices);  // starts the threads: allocates, once

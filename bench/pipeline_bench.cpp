@@ -40,6 +40,7 @@
 #include <set>
 #include <iostream>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -72,9 +73,22 @@ std::string BinDir() {
     return exe.substr(0, exe.find_last_of('/'));
 }
 
-[[noreturn]] void Fail(const std::string& line) {
-    std::cerr << "pipeline_bench: " << line << "\n";
-    std::exit(2);
+// Ends the run: main prints the line and exits 2.
+struct BenchFailure : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+[[noreturn]] void Fail(const std::string& line) { throw BenchFailure(line); }
+
+// A fresh station with `profile` loaded. Loaded through the station's own
+// control API rather than its environment variable: setenv is not safe once
+// other threads run.
+void FreshStation(const std::string& profile) {
+    VarnixSim_Reset();
+    char error[512] = {};
+    if (VarnixSim_LoadProfileFile(profile.c_str(), error, sizeof error) != 0) {
+        Fail(std::string("station profile refused: ") + error);
+    }
 }
 
 VarnixSimCounters Counters() {
@@ -169,14 +183,9 @@ Snapshot Take(const std::vector<std::unique_ptr<NullContext>>& contexts) {
 }
 
 int Run(const Options& options) {
-    if (setenv("VARNIX_STATION_PROFILE", options.profile.c_str(), 1) != 0) Fail("cannot set the profile");
-    VarnixSim_Reset();
-    char error[512] = {};
-    if (VarnixSim_LastProfileError(error, sizeof error) > 0 && error[0] != '\0') {
-        Fail(std::string("station profile refused: ") + error);
-    }
+    FreshStation(options.profile);
     const double stationCpuPerS = StationCpuPerSecond(options.stationSeconds);
-    VarnixSim_Reset();
+    FreshStation(options.profile);
 
     varnix::emulator::PluginModule module;
     if (!module.Load(options.module)) Fail("cannot load " + options.module + ": " + module.ErrorText());
@@ -304,20 +313,21 @@ int Run(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    Options options;
-    options.module = BinDir() + "/VarnixViconPlugin.vdd";
-    CLI::App app{"pipeline_bench: stream one session through the real module with a host that does no work, "
-                 "and print latency, loss, CPU and memory as one JSON object"};
-    app.add_option("-p,--profile", options.profile, "Station profile (JSON file)")->required();
-    app.add_option("-m,--module", options.module, "The plug-in module (default: beside this program)");
-    app.add_option("-d,--seconds", options.seconds, "Measured streaming time (default 20)");
-    app.add_option("--warmup", options.warmup, "Streaming before the measurement starts (default 1)");
-    app.add_option("--station-seconds", options.stationSeconds,
-                   "Length of the station-only phase that measures the station's cost (default 5)");
-    CLI11_PARSE(app, argc, argv);
     try {
+        Options options;
+        options.module = BinDir() + "/VarnixViconPlugin.vdd";
+        CLI::App app{"pipeline_bench: stream one session through the real module with a host that does no work, "
+                     "and print latency, loss, CPU and memory as one JSON object"};
+        app.add_option("-p,--profile", options.profile, "Station profile (JSON file)")->required();
+        app.add_option("-m,--module", options.module, "The plug-in module (default: beside this program)");
+        app.add_option("-d,--seconds", options.seconds, "Measured streaming time (default 20)");
+        app.add_option("--warmup", options.warmup, "Streaming before the measurement starts (default 1)");
+        app.add_option("--station-seconds", options.stationSeconds,
+                       "Length of the station-only phase that measures the station's cost (default 5)");
+        CLI11_PARSE(app, argc, argv);
         return Run(options);
     } catch (const std::exception& e) {
-        Fail(e.what());
+        std::cerr << "pipeline_bench: " << e.what() << "\n";
+        return 2;
     }
 }

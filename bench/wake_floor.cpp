@@ -36,9 +36,8 @@ void FutexWakeAll(std::atomic<uint32_t>& word) {
     syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The whole program; main catches what escapes it.
+int Run(int argc, char** argv) {
     int    threads = 16;
     int    frameMultiple = 1;
     double seconds = 10.0;
@@ -104,4 +103,15 @@ int main(int argc, char** argv) {
     };
     std::cout << report.dump() << "\n";
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        std::cerr << "wake_floor: " << e.what() << "\n";
+        return 2;
+    }
 }

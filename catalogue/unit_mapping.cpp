@@ -31,7 +31,7 @@ constexpr UnitEntry kUnitTable[] = {
 
 }  // namespace
 
-int32_t HostUnitFromText(std::string unitText) {
+int32_t HostUnitFromText(const std::string& unitText) {
     for (const UnitEntry& entry : kUnitTable) {
         // std::string equality: equal length, then equal bytes.
         if (unitText == entry.text) {
