@@ -24,6 +24,7 @@
 #include "contract/station_records.h"
 #include "emulator/plugin_module.h"
 #include "emulator/test_host.h"
+#include "tests/support/plugin_threads.h"
 #include "contract/station_abi.h"
 #include "contract/station_control.h"
 
@@ -35,8 +36,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
-#include <fstream>
 #include <set>
 #include <iostream>
 #include <memory>
@@ -150,21 +149,6 @@ nlohmann::json ToJson(const Percentiles& p) {
     return {{"min_ms", p.min}, {"p50_ms", p.p50}, {"p99_ms", p.p99}, {"max_ms", p.max}, {"samples", p.count}};
 }
 
-// Thread ids of this process whose name is `name`.
-std::set<int64_t> ThreadsNamed(const std::string& name) {
-    std::set<int64_t> threads;
-    DIR* tasks = opendir("/proc/self/task");
-    if (tasks == nullptr) return threads;
-    while (dirent* entry = readdir(tasks)) {
-        if (entry->d_name[0] == '.') continue;
-        std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
-        std::string threadName;
-        if (std::getline(comm, threadName) && threadName == name) threads.insert(std::stoll(entry->d_name));
-    }
-    closedir(tasks);
-    return threads;
-}
-
 struct Snapshot {
     int64_t               timeNs;
     int64_t               cpuNs;
@@ -177,7 +161,7 @@ struct Snapshot {
 
 Snapshot Take(const std::vector<std::unique_ptr<NullContext>>& contexts) {
     Snapshot snapshot{MonotonicNs(), ProcessCpuNs(), StatusKiB("VmRSS"), Counters(), {},
-                      ThreadsNamed("varnix-handoff"), ThreadsNamed("varnix-acquire").size()};
+                      plugin_threads::Named("varnix-handoff"), plugin_threads::Named("varnix-acquire").size()};
     for (const auto& context : contexts) snapshot.pushes.push_back(context->Pushes());
     return snapshot;
 }
