@@ -30,10 +30,13 @@ int64_t WholeFrames(const RecordingFile& file, const ReplayLayout& layout) {
     return frames;
 }
 
-std::optional<int64_t> FirstMark(const RecordingFile& file, const char* text, double fromS) {
+// The first mark with `text` from `fromS` to `endS` (a pulse after the data
+// would never be reached), in nanoseconds from `fromS`.
+std::optional<int64_t> FirstMark(const RecordingFile& file, const char* text, double fromS,
+                                 double endS) {
     for (const RecordingAnnotation& mark : file.Marks()) {
-        if (mark.text == text && mark.onsetS >= fromS - 1e-9) {
-            return std::llround((mark.onsetS - fromS) * 1e9);
+        if (mark.text == text && mark.onsetS >= fromS - 1e-9 && mark.onsetS <= endS) {
+            return std::llround(std::max(mark.onsetS - fromS, 0.0) * 1e9);
         }
     }
     return std::nullopt;
@@ -55,8 +58,12 @@ bool PrepareReplay(Profile& profile, PreparedReplay& prepared, std::string& erro
     int64_t frames = WholeFrames(*file, layout);
     for (const RecordingAnnotation& mark : file->Marks()) {
         if (mark.text == kDataEndText) {
-            frames = std::min(
-                frames, static_cast<int64_t>(std::floor(mark.onsetS / frameS + kEdgeSlackFrames)));
+            // Compared as a number of frames before it becomes one: an onset
+            // far beyond the data (or before it) must not overflow.
+            const double endFrames = std::floor(mark.onsetS / frameS + kEdgeSlackFrames);
+            if (endFrames < static_cast<double>(frames)) {
+                frames = static_cast<int64_t>(std::max(endFrames, 0.0));
+            }
             break;
         }
     }
@@ -69,8 +76,9 @@ bool PrepareReplay(Profile& profile, PreparedReplay& prepared, std::string& erro
         return false;
     }
     const double beginS = static_cast<double>(firstFrame) * frameS;
-    prepared.pulses.startNs = FirstMark(*file, kStartPulseText, beginS);
-    prepared.pulses.stopNs = FirstMark(*file, kStopPulseText, beginS);
+    const double endS = static_cast<double>(frames) * frameS;
+    prepared.pulses.startNs = FirstMark(*file, kStartPulseText, beginS, endS);
+    prepared.pulses.stopNs = FirstMark(*file, kStopPulseText, beginS, endS);
     profile.frameMultiple = layout.frameMultiple;
     profile.sensors = layout.sensors;
     prepared.player = std::make_unique<RecordingPlayer>(

@@ -7,8 +7,8 @@
 // carries vdd-host's "recording ends; padding follows" mark, only the frames
 // before it (the padding of the last record is not data). A replay that
 // begins `from` seconds in starts at the frame that holds that moment.
-// Pulses: the first "start pulse" and the first "stop pulse" at or after
-// the replay's beginning, at their time from it.
+// Pulses: the first "start pulse" and the first "stop pulse" from the
+// replay's beginning to the end of its data, at their time from it.
 #pragma once
 
 #include "profile.h"

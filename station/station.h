@@ -157,7 +157,9 @@ private:
         ReplayPulses pulses;
     };
     // Makes the frame source (opening a recording for a replay). Takes no
-    // lock; blocks on the disk for a replay. False with `error`.
+    // lock itself; blocks on the disk for a replay (the lazy first load
+    // calls it with mutex_ held, as it reads the profile file). False with
+    // `error`.
     static bool Prepare(Profile profile, PreparedProfile& prepared, std::string& error);
     // Reads a profile file, or takes an EDF/BDF file as the replay of it.
     static bool ReadProfileFile(const std::string& path, Profile& profile, std::string& error);

@@ -261,6 +261,22 @@ TEST_F(ReplayTest, BrokenFilesAreRefusedWithTheByteOffset) {
         << error;
 }
 
+TEST_F(ReplayTest, AnnotationTimesFarOutsideTheDataChangeNothing) {
+    // Guards against an onset of 1e23 s overflowing the frame count or a pulse time.
+    const std::string path = TempPath("far.bdf");
+    TestRecording recording = VddHostStyle(1);  // 4 frames
+    recording.annotations = {
+        {0, -1, "", "+99999999999999999999999\x14recording ends; padding follows\x14"},
+        {0, -1, "", "+99999999999999999999999\x14start pulse\x14"},
+        {0, -1, "", "-99999999999999999999999\x14stop pulse\x14"}};
+    WriteRecording(path, recording);
+    std::string error;
+    ASSERT_TRUE(LoadFile(path, error)) << error;
+    BeginSession();
+    EXPECT_EQ(CollectFrames(5, std::chrono::milliseconds(400)).size(), 4u);
+    EXPECT_EQ(VarnixSim_PulseCount(), 0u) << "pulses outside the data are never reached";
+}
+
 TEST_F(ReplayTest, TruncatedFilesReplayTheirWholeRecordsAndAreNeverReadPastTheirEnd) {
     const std::string path = TempPath("truncated.bdf");
     const TestRecording recording = VddHostStyle(3);
