@@ -30,8 +30,8 @@ int64_t WholeFrames(const RecordingFile& file, const ReplayLayout& layout) {
     return frames;
 }
 
-// The first mark with `text` from `fromS` to `endS` (a pulse after the data
-// would never be reached), in nanoseconds from `fromS`.
+// The first mark with `text` from `fromS` to `endS`, in nanoseconds from
+// `fromS`.
 std::optional<int64_t> FirstMark(const RecordingFile& file, const char* text, double fromS,
                                  double endS) {
     for (const RecordingAnnotation& mark : file.Marks()) {
@@ -76,7 +76,9 @@ bool PrepareReplay(Profile& profile, PreparedReplay& prepared, std::string& erro
         return false;
     }
     const double beginS = static_cast<double>(firstFrame) * frameS;
-    const double endS = static_cast<double>(frames) * frameS;
+    // A pulse may follow the last frame (a stop pulse ends the data), but
+    // not the file: one later than its records is never reached.
+    const double endS = static_cast<double>(file->Records()) * file->Header().recordSeconds;
     prepared.pulses.startNs = FirstMark(*file, kStartPulseText, beginS, endS);
     prepared.pulses.stopNs = FirstMark(*file, kStopPulseText, beginS, endS);
     profile.frameMultiple = layout.frameMultiple;

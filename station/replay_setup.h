@@ -8,7 +8,8 @@
 // before it (the padding of the last record is not data). A replay that
 // begins `from` seconds in starts at the frame that holds that moment.
 // Pulses: the first "start pulse" and the first "stop pulse" from the
-// replay's beginning to the end of its data, at their time from it.
+// replay's beginning to the end of the file's records, at their time from
+// it.
 #pragma once
 
 #include "profile.h"

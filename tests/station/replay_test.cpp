@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 
 using namespace station_test;
 
@@ -72,6 +73,36 @@ TEST_F(ReplayTest, AnswersComeFromTheNamesUnitsAndRatesVddHostWrote) {
     EXPECT_EQ(VarnixSim_FrameMultiple(), 1);
     EXPECT_EQ(VarnixSim_SamplesPerFrame(0), 27);
     EXPECT_EQ(VarnixSim_SamplesPerFrame(1), 5);
+}
+
+TEST_F(ReplayTest, ReplayProfilesAreCheckedAndFindTheirRecordingBesideThem) {
+    const std::string folder = TempPath("replay-profile");
+    std::filesystem::create_directories(folder);
+    WriteRecording(folder + "/session.bdf", VddHostStyle(1));
+    const std::string profile = folder + "/replay.json";
+    std::ofstream(profile) << R"({"replay": "session.bdf", "group": "names"})";
+    std::string error;
+    ASSERT_TRUE(LoadFile(profile, error))
+        << "a relative recording is read from the profile's folder: " << error;
+    EXPECT_EQ(VarnixSim_SensorCount(), 2u);
+
+    const struct {
+        const char* json;
+        const char* expected;
+    } refused[] = {
+        {R"({"replay": "session.bdf", "group": "rows"})",
+         "group: expected one of \"auto\", \"names\", \"signal\", \"label\", got \"rows\""},
+        {R"({"replay": "session.bdf", "loop": 1})", "loop: expected true or false, got 1"},
+        {R"({"replay": "session.bdf", "from": -1})", "from: expected a number of seconds from 0"},
+        {R"({"replay": "session.bdf", "sensors": []})", "sensors: expected one of the fields"},
+        {R"({"replay": ""})", "replay: expected a non-empty text"},
+    };
+    for (const auto& bad : refused) {
+        std::ofstream(profile) << bad.json;
+        EXPECT_FALSE(LoadFile(profile, error)) << bad.json;
+        EXPECT_NE(error.find("station profile " + profile + ": " + bad.expected), std::string::npos)
+            << error;
+    }
 }
 
 TEST_F(ReplayTest, FramesCarryTheRecordedValuesInRealTimeUntilTheDataEnds) {
@@ -274,7 +305,25 @@ TEST_F(ReplayTest, AnnotationTimesFarOutsideTheDataChangeNothing) {
     ASSERT_TRUE(LoadFile(path, error)) << error;
     BeginSession();
     EXPECT_EQ(CollectFrames(5, std::chrono::milliseconds(400)).size(), 4u);
-    EXPECT_EQ(VarnixSim_PulseCount(), 0u) << "pulses outside the data are never reached";
+    EXPECT_EQ(VarnixSim_PulseCount(), 0u) << "pulses beyond the file's records are never reached";
+}
+
+TEST_F(ReplayTest, AStopPulseAfterTheLastFrameStillReachesTheInput) {
+    // Guards against dropping the stop pulse that ended a recording's data: it
+    // comes after the last frame, up to a frame later.
+    const std::string path = TempPath("stopped.bdf");
+    TestRecording recording = VddHostStyle(1);
+    recording.annotations = {{0.054, 0.054, "recording ends; padding follows", ""},
+                             {0.06, -1, "stop pulse", ""}};
+    WriteRecording(path, recording);
+    std::string error;
+    ASSERT_TRUE(LoadFile(path, error)) << error;
+    BeginSession();
+    EXPECT_EQ(CollectFrames(3, std::chrono::milliseconds(300)).size(), 2u);
+    ASSERT_EQ(VarnixSim_PulseCount(), 1u);
+    VarnixSimPulse stop{};
+    ASSERT_EQ(VarnixSim_GetPulse(0, &stop), 1);
+    EXPECT_EQ(stop.input, VARNIX_SIM_STOP_INPUT);
 }
 
 TEST_F(ReplayTest, TruncatedFilesReplayTheirWholeRecordsAndAreNeverReadPastTheirEnd) {
