@@ -6,7 +6,9 @@
  * The station runs in one of two modes:
  *  - simulation (the default): answers and real-time frames come from a
  *    station profile (JSON; VARNIX_STATION_PROFILE names the file, else the
- *    embedded default of 8 EMG sensors);
+ *    embedded default of 8 EMG sensors), or from a recording that a replay
+ *    profile names (or VARNIX_STATION_PROFILE names directly: an EDF(+) or
+ *    BDF(+) file), played back in real time;
  *  - script: set by any VarnixSim_Script* call; answers, rates, the frame
  *    multiple and the poll results are exactly what the test scripted.
  *
@@ -150,6 +152,26 @@ int32_t VarnixSim_FrameMultiple(void);
  * input enabled, they stop at a stop pulse. */
 void VarnixSim_StartPulse(void);
 void VarnixSim_StopPulse(void);
+
+/* Every pulse the start and stop inputs received, whatever it did (a start
+ * pulse while the start input is off changes nothing, but is logged): from
+ * VarnixSim_StartPulse/StopPulse, from a profile's schedule, or from a
+ * replayed recording's annotations. The station keeps the last 256. */
+typedef struct VarnixSimPulse {
+    uint64_t sequence; /* 0, 1, 2 ... since reset */
+    int64_t timeNs;    /* when the input received it (CLOCK_MONOTONIC) */
+    int32_t input;     /* VARNIX_SIM_START_INPUT or VARNIX_SIM_STOP_INPUT */
+    int32_t source;    /* VARNIX_SIM_PULSE_FROM_* */
+} VarnixSimPulse;
+#define VARNIX_SIM_START_INPUT 1
+#define VARNIX_SIM_STOP_INPUT 2
+#define VARNIX_SIM_PULSE_FROM_CONTROL 1   /* VarnixSim_StartPulse / VarnixSim_StopPulse */
+#define VARNIX_SIM_PULSE_FROM_PROFILE 2   /* startPulseAfterMs / stopPulseAfterMs */
+#define VARNIX_SIM_PULSE_FROM_RECORDING 3 /* a replay's "start pulse" / "stop pulse" */
+/* Pulses logged since reset (not only those kept). */
+uint64_t VarnixSim_PulseCount(void);
+/* Returns 1 and fills `out` while pulse `sequence` is still kept, else 0. */
+int VarnixSim_GetPulse(uint64_t sequence, VarnixSimPulse* out);
 
 /* ---- faults --------------------------------------------------------------- */
 

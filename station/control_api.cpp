@@ -140,6 +140,13 @@ int32_t VarnixSim_FrameMultiple(void) {
     }
 }
 
+uint64_t VarnixSim_PulseCount(void) {
+    return Station::Get().Pulses().Count();
+}
+int VarnixSim_GetPulse(uint64_t sequence, VarnixSimPulse* out) {
+    return Station::Get().Pulses().Get(sequence, out) ? 1 : 0;
+}
+
 void VarnixSim_StartPulse(void) { Guarded([] { Station::Get().StartPulse(); }); }
 void VarnixSim_StopPulse(void) { Guarded([] { Station::Get().StopPulse(); }); }
 

@@ -34,13 +34,14 @@ void FrameSynthesizer::Restart() {
     frameValues_ = offset;
 }
 
-void FrameSynthesizer::Produce(float* out) {
+bool FrameSynthesizer::Produce(float* out) {
     for (size_t i = 0; i < streams_.size(); ++i) {
         float* place = out + places_[i].offset;
         for (int32_t k = 0; k < places_[i].samples; ++k) {
             place[k] = streams_[i]->Next();
         }
     }
+    return true;
 }
 
 }  // namespace varnix::station

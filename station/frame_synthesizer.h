@@ -8,6 +8,7 @@
 // and k: the same profile always yields the same frames.
 #pragma once
 
+#include "frame_source.h"
 #include "profile.h"
 
 #include <cstddef>
@@ -19,22 +20,22 @@ namespace varnix::station {
 
 class SignalStream;
 
-class FrameSynthesizer {
+class FrameSynthesizer final : public FrameSource {
 public:
     FrameSynthesizer();
-    ~FrameSynthesizer();
+    ~FrameSynthesizer() override;
     FrameSynthesizer(const FrameSynthesizer&) = delete;
     FrameSynthesizer& operator=(const FrameSynthesizer&) = delete;
 
     // Lays out the streams of `profile` and restarts them. Allocates.
     void Configure(const Profile& profile);
     // Back to sample 0 of every stream, as at a session start. Allocates.
-    void Restart();
+    void Restart() override;
     // Values in one frame: the sum of S x streams over the sensors.
-    size_t FrameValueCount() const { return frameValues_; }
-    // Writes the next frame's FrameValueCount() values to `out`. Does not
-    // allocate or lock.
-    void Produce(float* out);
+    size_t FrameValueCount() const override { return frameValues_; }
+    // Writes the next frame's FrameValueCount() values to `out`; always true:
+    // the signals never end. Does not allocate or lock.
+    bool Produce(float* out) override;
 
 private:
     struct StreamPlace {

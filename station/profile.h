@@ -1,6 +1,7 @@
 // A station profile: the sensors the simulated station reports, their
 // channels and rates, the frame multiple, the signals, and scheduled trigger
-// pulses. Read from JSON (profiles/README.md describes the format).
+// pulses; or a recording to replay instead. Read from JSON
+// (profiles/README.md describes the format).
 #pragma once
 
 #include <cstdint>
@@ -33,6 +34,24 @@ struct SensorProfile {
     std::vector<ChannelProfile> channels;
 };
 
+// How a replay groups a recording's signals into sensors, channels and
+// components (profiles/README.md, "Replay").
+enum class GroupRule {
+    kAuto,    // kNames when every signal's transducer holds three names, else kSignal
+    kNames,   // transducer "<sensor>|<channel>|<component>", as vdd-host writes it
+    kSignal,  // one sensor per signal, named by its label
+    kLabel,   // label "<sensor> <component>": the last word is the component
+};
+
+// A recording that the station plays back instead of making up signals.
+struct ReplayProfile {
+    std::string path;                      // the EDF(+)/BDF(+) file
+    bool loop = false;                     // at its end: start again, or fall silent
+    std::optional<int32_t> frameMultiple;  // else the file's own note, else 1
+    GroupRule group = GroupRule::kAuto;
+    double fromS = 0.0;  // where in the recording to begin
+};
+
 struct Profile {
     std::string                name;
     uint64_t                   seed = 1;
@@ -41,6 +60,7 @@ struct Profile {
     std::optional<int64_t>     startPulseAfterMs;  // after varnix_start
     std::optional<int64_t>     stopPulseAfterMs;   // after varnix_start
     std::vector<SensorProfile> sensors;            // "count" already expanded
+    std::optional<ReplayProfile> replay;           // set: sensors come from the recording
 };
 
 // Parses a profile. `source` names it in messages (a path, or "(text)").

@@ -198,9 +198,80 @@ void ReadSensors(const json& sensors, Profile& profile) {
     }
 }
 
-Profile ReadProfile(const json& document) {
+const std::pair<const char*, GroupRule> kGroupRules[] = {
+    {"auto", GroupRule::kAuto},
+    {"names", GroupRule::kNames},
+    {"signal", GroupRule::kSignal},
+    {"label", GroupRule::kLabel},
+};
+
+// A relative recording path is taken from the profile file's folder.
+std::string RecordingPath(const std::string& path, const std::string& source) {
+    const size_t slash = source.rfind('/');
+    if (path.empty() || path[0] == '/' || source.empty() || source[0] == '(' ||
+        slash == std::string::npos) {
+        return path;
+    }
+    return source.substr(0, slash + 1) + path;
+}
+
+Profile ReadReplayProfile(const json& document, const std::string& source) {
+    CheckFields(document, "",
+                {"name", "description", "replay", "loop", "frameMultiple", "group", "from",
+                 "queueCapacity"});
+    Profile profile;
+    ReplayProfile replay;
+    replay.path = RecordingPath(Text(document["replay"], "replay", true), source);
+    if (document.contains("name")) {
+        profile.name = Text(document["name"], "name", false);
+    }
+    if (document.contains("description")) {
+        Text(document["description"], "description", false);
+    }
+    if (document.contains("loop")) {
+        if (!document["loop"].is_boolean()) {
+            Refuse("loop", "true or false", document["loop"]);
+        }
+        replay.loop = document["loop"].get<bool>();
+    }
+    if (document.contains("frameMultiple")) {
+        replay.frameMultiple = static_cast<int32_t>(
+            Integer(document["frameMultiple"], "frameMultiple", 1, kMaxFrameMultiple));
+    }
+    if (document.contains("group")) {
+        const json& group = document["group"];
+        bool known = false;
+        for (const auto& [name, rule] : kGroupRules) {
+            if (group.is_string() && group.get<std::string>() == name) {
+                replay.group = rule;
+                known = true;
+            }
+        }
+        if (!known) {
+            Refuse("group", "one of \"auto\", \"names\", \"signal\", \"label\"", group);
+        }
+    }
+    if (document.contains("from")) {
+        const json& from = document["from"];
+        if (!from.is_number() || !(from.get<double>() >= 0.0) || from.get<double>() > 1e9) {
+            Refuse("from", "a number of seconds from 0", from);
+        }
+        replay.fromS = from.get<double>();
+    }
+    if (document.contains("queueCapacity")) {
+        profile.queueCapacity = static_cast<size_t>(
+            Integer(document["queueCapacity"], "queueCapacity", 1, kMaxQueueCapacity));
+    }
+    profile.replay = replay;
+    return profile;
+}
+
+Profile ReadProfile(const json& document, const std::string& source) {
     if (!document.is_object()) {
         Refuse("(document)", "an object", document);
+    }
+    if (document.contains("replay")) {
+        return ReadReplayProfile(document, source);
     }
     CheckFields(document, "",
                 {"name", "description", "seed", "frameMultiple", "queueCapacity",
@@ -252,7 +323,7 @@ bool ParseProfile(const std::string& text, const std::string& source, Profile& o
                     std::to_string(failure.byte) + " (" + failure.what() + ")";
             return false;
         }
-        out = ReadProfile(document);
+        out = ReadProfile(document, source);
         error.clear();
         return true;
     } catch (const Refusal& refusal) {

@@ -3,6 +3,7 @@
 #include "station.h"
 
 #include "default_profile.h"
+#include "frame_synthesizer.h"
 
 #include <cerrno>
 #include <chrono>
@@ -18,19 +19,12 @@ namespace varnix::station {
 namespace {
 
 constexpr const char* kProfileVariable = "VARNIX_STATION_PROFILE";
-
-bool ReadFile(const std::string& path, std::string& text, std::string& error) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = "station profile " + path + ": (file): expected a readable file, got \"" +
-                std::strerror(errno) + "\"";
-        return false;
-    }
-    std::ostringstream content;
-    content << file.rdbuf();
-    text = content.str();
-    return true;
-}
+// The version field an EDF or BDF file starts with.
+constexpr char kEdfVersion[] = "0       ";
+constexpr char kBdfVersion[] =
+    "\xff"
+    "BIOSEMI";
+constexpr size_t kVersionBytes = 8;
 
 }  // namespace
 
@@ -39,38 +33,83 @@ Station& Station::Get() {
     return *station;
 }
 
+bool Station::ReadProfileFile(const std::string& path, Profile& profile, std::string& error) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        error = "station profile " + path + ": (file): expected a readable file, got \"" +
+                std::strerror(errno) + "\"";
+        return false;
+    }
+    // A recording is not read here, only recognised: a replay reads it as it plays.
+    char version[kVersionBytes] = {};
+    file.read(version, kVersionBytes);
+    const std::string start(version, static_cast<size_t>(file.gcount()));
+    if (start == kEdfVersion || start == kBdfVersion) {
+        profile = Profile{};
+        profile.replay = ReplayProfile{};
+        profile.replay->path = path;
+        return true;
+    }
+    file.clear();
+    file.seekg(0);
+    std::ostringstream content;
+    content << file.rdbuf();
+    return ParseProfile(content.str(), path, profile, error);
+}
+
+bool Station::Prepare(Profile profile, PreparedProfile& prepared, std::string& error) {
+    if (profile.replay) {
+        PreparedReplay replay;
+        if (!PrepareReplay(profile, replay, error)) return false;
+        for (const std::string& warning : replay.warnings) {
+            std::fprintf(stderr, "%s\n", warning.c_str());
+        }
+        prepared.player = replay.player.get();
+        prepared.frames = std::move(replay.player);
+        prepared.pulses = replay.pulses;
+    } else {
+        auto synthesizer = std::make_unique<FrameSynthesizer>();
+        synthesizer->Configure(profile);
+        prepared.frames = std::move(synthesizer);
+    }
+    prepared.profile = std::move(profile);
+    return true;
+}
+
 void Station::EnsureLoadedLocked() {
     if (loaded_) {
         return;
     }
     loaded_ = true;
     const char* path = std::getenv(kProfileVariable);
-    std::string text;
-    std::string source = "(default)";
-    std::string error;
-    if (path != nullptr && path[0] != '\0') {
-        source = path;
-        if (!ReadFile(source, text, error)) {
-            RefuseProfileLocked(error);
-            return;
-        }
-    } else {
-        text = DefaultProfileText();
-    }
     Profile profile;
-    if (ParseProfile(text, source, profile, error)) {
-        ApplyProfileLocked(profile);
+    std::string error;
+    bool parsed = false;
+    if (path != nullptr && path[0] != '\0') {
+        parsed = ReadProfileFile(path, profile, error);
+    } else {
+        parsed = ParseProfile(DefaultProfileText(), "(default)", profile, error);
+    }
+    LoadLocked(parsed, std::move(profile), std::move(error));
+}
+
+void Station::LoadLocked(bool parsed, Profile profile, std::string error) {
+    PreparedProfile prepared;
+    if (parsed && Prepare(std::move(profile), prepared, error)) {
+        ApplyProfileLocked(std::move(prepared));
     } else {
         RefuseProfileLocked(error);
     }
 }
 
-void Station::ApplyProfileLocked(const Profile& profile) {
+void Station::ApplyProfileLocked(PreparedProfile prepared) {
     scriptMode_ = false;
     profileError_.clear();
-    profile_ = profile;
+    profile_ = std::move(prepared.profile);
     tables_ = TablesFromProfile(profile_);
-    synthesizer_.Configure(profile_);
+    frames_ = std::move(prepared.frames);
+    player_ = prepared.player;
+    replayPulses_ = prepared.pulses;
     session_ = Session{};
     scriptedPolls_.clear();
     ClearQueueLocked();
@@ -79,7 +118,10 @@ void Station::ApplyProfileLocked(const Profile& profile) {
 
 void Station::RefuseProfileLocked(const std::string& error) {
     std::fprintf(stderr, "%s\n", error.c_str());
-    ApplyProfileLocked(Profile{});
+    PreparedProfile empty;
+    std::string ignored;
+    Prepare(Profile{}, empty, ignored);
+    ApplyProfileLocked(std::move(empty));
     profileError_ = error;
     tables_.itemList.reset();
     TablesChangedLocked();
@@ -87,11 +129,13 @@ void Station::RefuseProfileLocked(const std::string& error) {
 
 bool Station::LoadProfile(const std::string& json, const std::string& source, std::string& error) {
     Profile profile;
-    const bool good = ParseProfile(json, source, profile, error);
+    PreparedProfile prepared;
+    const bool good =
+        ParseProfile(json, source, profile, error) && Prepare(std::move(profile), prepared, error);
     std::lock_guard<std::mutex> lock(mutex_);
     loaded_ = true;
     if (good) {
-        ApplyProfileLocked(profile);
+        ApplyProfileLocked(std::move(prepared));
     } else {
         RefuseProfileLocked(error);
     }
@@ -99,14 +143,18 @@ bool Station::LoadProfile(const std::string& json, const std::string& source, st
 }
 
 bool Station::LoadProfileFile(const std::string& path, std::string& error) {
-    std::string text;
-    if (!ReadFile(path, text, error)) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        loaded_ = true;
+    Profile profile;
+    PreparedProfile prepared;
+    const bool good =
+        ReadProfileFile(path, profile, error) && Prepare(std::move(profile), prepared, error);
+    std::lock_guard<std::mutex> lock(mutex_);
+    loaded_ = true;
+    if (good) {
+        ApplyProfileLocked(std::move(prepared));
+    } else {
         RefuseProfileLocked(error);
-        return false;
     }
-    return LoadProfile(text, path, error);
+    return good;
 }
 
 std::string Station::LastProfileError() {
@@ -133,6 +181,7 @@ void Station::ResetLocked() {
     objectsCreated_.store(0);
     objectsDeleted_.store(0);
     calls_.Clear();
+    pulses_.Clear();
     // current_ is kept: a plug-in may still read the last frame it was given.
     EnsureLoadedLocked();
 }

@@ -10,15 +10,21 @@
 // Simulation mode has no thread of its own: every poll first produces the
 // frames whose ready time has passed (frame k after a start is ready at
 // t0 + (k+1) x frameMultiple x 13.5 ms) into a bounded queue, dropping the
-// oldest on overflow, then hands out the oldest.
+// oldest on overflow, then hands out the oldest. A replay profile is a
+// simulation whose frames come from a recording (replay_setup.h): the same
+// clock, queue, triggers and faults; at the recording's end no more frames
+// are made until the next start, unless the profile loops.
 #pragma once
 
-#include "contract/station_records.h"
 #include "call_log.h"
-#include "delivered_frames.h"
-#include "frame_synthesizer.h"
-#include "profile.h"
 #include "contract/station_control.h"
+#include "contract/station_records.h"
+#include "delivered_frames.h"
+#include "frame_source.h"
+#include "profile.h"
+#include "pulse_log.h"
+#include "recording_player.h"
+#include "replay_setup.h"
 #include "station_geometry.h"
 #include "station_tables.h"
 
@@ -27,6 +33,7 @@
 #include <deque>
 #include <limits>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -92,6 +99,7 @@ public:
 
     void StartPulse();
     void StopPulse();
+    PulseLog& Pulses() { return pulses_; }
 
     void FailPollsFor(int64_t milliseconds);
     void FaultAnswer(const char* id, int32_t code, bool empty);
@@ -130,6 +138,8 @@ private:
         bool     opened = true;
         bool     running = false;
         bool     flowing = false;
+        bool recordingEnded = false;     // a replay without loop has no frame left
+        bool replayStopPending = false;  // the recording's stop pulse waits for the flow
         bool     startInput = false;
         bool     stopInput = false;
         int64_t  flowStartNs = 0;     // t0 of the current run of frames
@@ -139,10 +149,26 @@ private:
         int64_t  stopPulseAtNs = kNever;
     };
 
+    // A profile with its frame source made, ready to apply under the lock.
+    struct PreparedProfile {
+        Profile profile;
+        std::unique_ptr<FrameSource> frames;
+        RecordingPlayer* player = nullptr;  // frames, when it plays a recording
+        ReplayPulses pulses;
+    };
+    // Makes the frame source (opening a recording for a replay). Takes no
+    // lock itself; blocks on the disk for a replay (the lazy first load
+    // calls it with mutex_ held, as it reads the profile file). False with
+    // `error`.
+    static bool Prepare(Profile profile, PreparedProfile& prepared, std::string& error);
+    // Reads a profile file, or takes an EDF/BDF file as the replay of it.
+    static bool ReadProfileFile(const std::string& path, Profile& profile, std::string& error);
+
     // All *Locked functions expect mutex_ held.
     void EnsureLoadedLocked();
     void ResetLocked();
-    void ApplyProfileLocked(const Profile& profile);
+    void LoadLocked(bool parsed, Profile profile, std::string error);
+    void ApplyProfileLocked(PreparedProfile prepared);
     void RefuseProfileLocked(const std::string& error);
     void EnterScriptModeLocked();
     void TablesChangedLocked();
@@ -152,8 +178,9 @@ private:
     void ProduceOneLocked(int64_t readyNs);
     void BeginFlowLocked(int64_t atNs);
     void DisconnectLocked();
-    void StartPulseLocked(int64_t atNs);
-    void StopPulseLocked(int64_t atNs);
+    void StartPulseLocked(int64_t atNs, int32_t source);
+    void StopPulseLocked(int64_t atNs, int32_t source);
+    void TellReplayEndLocked();
     void ClearQueueLocked();
     void HaltLocked();  // no flow, no pending pulse, an empty queue
     bool ProducingLocked() const;
@@ -179,9 +206,11 @@ private:
     std::deque<ScriptedPoll> scriptedPolls_;
     int                      configureResult_ = 1;
 
-    // simulation mode
-    Session                  session_;
-    FrameSynthesizer         synthesizer_;
+    // simulation mode (a replay included)
+    Session session_;
+    std::unique_ptr<FrameSource> frames_;  // never null once loaded
+    RecordingPlayer* player_ = nullptr;    // frames_ when it plays a recording
+    ReplayPulses replayPulses_;
     std::deque<QueuedFrame>  queue_;
     std::vector<std::vector<float>> spareBuffers_;  // recycled frame arrays
 
@@ -198,6 +227,7 @@ private:
     std::atomic<int64_t>  slowMs_{0};          // [any] SlowAnswers sets, every call reads
     std::atomic<bool>     logPolls_{false};    // [any] LogPolls sets, polls read
     CallLog               calls_;              // [any] own mutex
+    PulseLog pulses_;                          // [any] own mutex
 };
 
 }  // namespace varnix::station

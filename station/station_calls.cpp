@@ -72,14 +72,23 @@ void Station::Start() {
         return;
     }
     ClearQueueLocked();
-    synthesizer_.Restart();
+    frames_->Restart();
     session_.running = true;
     session_.flowing = false;
+    session_.recordingEnded = false;
     session_.nextSequence = 0;
-    session_.startPulseAtNs =
-        profile_.startPulseAfterMs ? now + *profile_.startPulseAfterMs * kNsPerMs : kNever;
-    session_.stopPulseAtNs =
-        profile_.stopPulseAfterMs ? now + *profile_.stopPulseAfterMs * kNsPerMs : kNever;
+    if (player_ != nullptr) {
+        // A recording's pulses: the start pulse at its time from the start,
+        // the stop pulse at its time from when the recording's frames begin.
+        session_.startPulseAtNs = replayPulses_.startNs ? now + *replayPulses_.startNs : kNever;
+        session_.stopPulseAtNs = kNever;
+        session_.replayStopPending = replayPulses_.stopNs.has_value();
+    } else {
+        session_.startPulseAtNs =
+            profile_.startPulseAfterMs ? now + *profile_.startPulseAfterMs * kNsPerMs : kNever;
+        session_.stopPulseAtNs =
+            profile_.stopPulseAfterMs ? now + *profile_.stopPulseAfterMs * kNsPerMs : kNever;
+    }
     if (!session_.startInput) {
         BeginFlowLocked(now);
     }
@@ -109,6 +118,7 @@ void Station::HaltLocked() {
     session_.flowing = false;
     session_.startPulseAtNs = kNever;
     session_.stopPulseAtNs = kNever;
+    session_.replayStopPending = false;
     ClearQueueLocked();
 }
 

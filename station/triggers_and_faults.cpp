@@ -12,7 +12,7 @@ void Station::StartPulse() {
     EnsureLoadedLocked();
     const int64_t now = MonotonicNowNs();
     AdvanceLocked(now);
-    StartPulseLocked(now);
+    StartPulseLocked(now, VARNIX_SIM_PULSE_FROM_CONTROL);
 }
 
 void Station::StopPulse() {
@@ -20,7 +20,7 @@ void Station::StopPulse() {
     EnsureLoadedLocked();
     const int64_t now = MonotonicNowNs();
     AdvanceLocked(now);
-    StopPulseLocked(now);
+    StopPulseLocked(now, VARNIX_SIM_PULSE_FROM_CONTROL);
 }
 
 void Station::FailPollsFor(int64_t milliseconds) {

@@ -9,6 +9,7 @@
 #include "emulator/vdd_host/host_setup.h"
 #include "emulator/vdd_host/live_status.h"
 #include "emulator/vdd_host/plugin_environment.h"
+#include "emulator/vdd_host/pulse_annotations.h"
 #include "emulator/vdd_host/svg_plot.h"
 
 #include <unistd.h>
@@ -52,6 +53,7 @@ struct CaptureOutputs {
     std::unique_ptr<CsvWriter>   csv;
     std::unique_ptr<SignalPlot>  plot;
     std::unique_ptr<EdfRecorder> edf;
+    std::unique_ptr<PulseAnnotations> pulses;  // with edf: the station's pulses, annotated
     RangeOverrides               ranges;
     EdfKind                      edfKind = EdfKind::kBdfPlus;
 };
@@ -113,7 +115,9 @@ void Pulse(CaptureRun& run, bool start) {
     } else {
         run.station.StopPulse();
     }
-    if (run.outputs.edf) run.outputs.edf->Note(emulator::MonotonicNowNs(), start ? "start pulse" : "stop pulse");
+    if (run.outputs.edf && !run.outputs.pulses->Active()) {
+        run.outputs.edf->Note(emulator::MonotonicNowNs(), start ? "start pulse" : "stop pulse");
+    }
 }
 
 // Runs one session on every device: declare, open, stream, close. Ends early
@@ -122,6 +126,7 @@ void RunSession(CaptureRun& run, int session, bool last) {
     emulator::TestHost& host = run.host;
     const HostOptions& options = run.options;
     const size_t devices = host.DeviceCount();
+    if (run.outputs.pulses) run.outputs.pulses->BeginSession();
     for (size_t d = 0; d < devices; ++d) host.DeclareSession(d, session);
     const CaptureTiming timing = TimingOf(host, run.layouts);
     if (run.outputs.plot) run.outputs.plot->SetRates(timing.ratesHz);
@@ -143,6 +148,7 @@ void RunSession(CaptureRun& run, int session, bool last) {
             Pulse(run, false);
             stopPulsed = true;
         }
+        if (run.outputs.pulses) run.outputs.pulses->Forward(*run.outputs.edf);
         run.checker.Drain();
         run.status.Update(SecondsSince(run.captureStartNs), session, run.checker, run.station.Counters(),
                           run.station.Simulated());
@@ -170,6 +176,7 @@ void RunSession(CaptureRun& run, int session, bool last) {
             std::this_thread::sleep_for(kEdfCatchUpPoll);
             run.checker.Drain();
         }
+        run.outputs.pulses->Forward(*run.outputs.edf);
         run.outputs.edf->EndSession();
     }
 }
@@ -262,6 +269,7 @@ int RunCapture(const HostOptions& options) {
         outputs.edf = std::make_unique<EdfRecorder>(options.edfPath, outputs.edfKind, outputs.ranges, options.sessions,
                                                     layouts);
         checker.AddSink(*outputs.edf);
+        outputs.pulses = std::make_unique<PulseAnnotations>(station);
     }
     host.Faults().SetPushHook([&checker](const emulator::PushView& push) {
         checker.Enqueue(push);

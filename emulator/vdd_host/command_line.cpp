@@ -20,6 +20,8 @@ const char* const kFooter = R"(Examples:
   vdd-host capture --duration 600 --edf session.bdf   open it in EDFbrowser or MNE-Python
   vdd-host capture --profile profiles/sensors16.json --sessions 3
   vdd-host capture --hold-push 50      watch the plug-in cope with a slow host
+  vdd-host capture --replay session.bdf --edf replay.bdf   play a recording back through the plug-in
+  vdd-host compare session.bdf replay.bdf   the same samples, rates, labels, units, annotations?
 
 Ctrl-C (or SIGTERM) ends a capture early the way the end of its time does:
 the session is closed, the plug-in shut down, every file completed and the
@@ -45,6 +47,14 @@ void AddCommonOptions(CLI::App& command, HostOptions& options) {
                        "Station profile (JSON) for the simulated station beside the module; "
                        "sets VARNIX_STATION_PROFILE (default: the station's built-in profile)")
         ->type_name("FILE");
+    command
+        .add_option(
+            "--replay", options.replayPath,
+            "Simulated station: play back this BDF+/EDF+ recording (as vdd-host --edf writes "
+            "it) instead of a profile; for options such as looping, name the recording in a "
+            "replay profile instead (profiles/README.md)")
+        ->type_name("FILE")
+        ->excludes(command.get_option("--profile"));
     command.add_flag("--trace", options.trace, "Print the host log: every call between host and plug-in");
     command.add_flag("-q,--quiet", options.quiet, "Print only the final verdict line and errors");
 }
@@ -136,6 +146,16 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
     rehearsals->add_flag("--set-value", options.parameterBySetValue,
                          "Fill parameter values with SetValue instead of their 8-byte form");
 
+    CLI::App* compare = app.add_subcommand(
+        "compare",
+        "Compare two BDF+/EDF+ files sample by sample: a recording and its replay "
+        "(rates, labels, units, ranges, every sample, the annotations but the session start)");
+    compare->add_option("files", options.comparePaths, "The two files")
+        ->type_name("FILE FILE")
+        ->expected(2)
+        ->required()
+        ->check(CLI::ExistingFile);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& help) {
@@ -150,6 +170,7 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
         return parsed;
     }
     parsed.command = describe->parsed() ? Command::kDescribe : Command::kCapture;
+    if (compare->parsed()) parsed.command = Command::kCompare;
     if (options.modulePath.empty()) options.modulePath = ExecutableDirectory() + "/VarnixViconPlugin.vdd";
     return parsed;
 }

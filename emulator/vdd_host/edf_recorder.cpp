@@ -16,8 +16,20 @@ constexpr double kLagHeldS = 2.0;
 // EDF+ record durations are counted in 10 us and may not exceed 60 s.
 constexpr double kUnitsPerSecond = 1e5;
 constexpr int64_t kLongestRecordUnits = 6000000;
+// One base frame of the station.
+constexpr double kBaseFrameS = 0.0135;
 // Host notes kept while the session's first sample is not known yet.
 constexpr size_t kNotesHeld = 16;
+
+// "; frameMultiple=F" when the frame period is F whole base frames: a
+// replay of the file reads its frame multiple here (the record alone does
+// not tell: 8 frames of 13.5 ms last as long as 4 of 27 ms).
+std::string FrameMultipleNote(double framePeriodS) {
+    const double multiple = framePeriodS / kBaseFrameS;
+    const long long whole = std::llround(multiple);
+    if (whole < 1 || std::fabs(multiple - static_cast<double>(whole)) > 1e-6) return "";
+    return "; frameMultiple=" + std::to_string(whole);
+}
 
 std::string Lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -92,7 +104,9 @@ bool EdfRecorder::BeginSession(int32_t session, const CaptureTiming& timing) {
     auto open = std::make_unique<Session>();
     open->id = session;
     open->framePeriodNs = std::llround(timing.framePeriodS * 1e9);
-    const std::string recording = "session " + std::to_string(session) + " of " + std::to_string(sessions_);
+    const std::string recording = "session " + std::to_string(session) + " of " +
+                                  std::to_string(sessions_) +
+                                  FrameMultipleNote(timing.framePeriodS);
     std::string error;
     if (!open->file.Open(report.path, kind_, signals, static_cast<int>(recordUnits), recording, error)) {
         report.error = error;

@@ -45,6 +45,12 @@ struct HostOptions {
     int64_t     holdPushMs = 0;
     std::string holdDevice;                   // empty: every device
     bool        parameterBySetValue = false;
+
+    // replay: the simulated station plays this EDF(+)/BDF(+) recording back
+    // (sets VARNIX_STATION_PROFILE to it; excludes profilePath)
+    std::string replayPath;
+    // compare only: the two BDF+/EDF+ files
+    std::vector<std::string> comparePaths;
 };
 
 }  // namespace varnix::vddhost

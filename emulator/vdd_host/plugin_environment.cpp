@@ -52,7 +52,15 @@ std::string LoadEnvironment(const HostOptions& options, PluginEnvironment& envir
         return "plug-in module " + modulePath + " not found: build it (cmake --build build --target "
                "VarnixViconPlugin) or name the module with --module PATH";
     }
-    if (!options.profilePath.empty()) {
+    if (!options.replayPath.empty()) {
+        if (!IsFile(options.replayPath)) {
+            return "recording " + options.replayPath +
+                   " not found: name a BDF+/EDF+ file (vdd-host capture --edf writes them) or "
+                   "leave out --replay";
+        }
+        setenv("VARNIX_STATION_PROFILE", options.replayPath.c_str(), 1);
+        environment.profileName = "replay of " + options.replayPath;
+    } else if (!options.profilePath.empty()) {
         if (!IsFile(options.profilePath)) {
             return "station profile " + options.profilePath +
                    " not found: name a JSON profile file (see profiles/) or leave out --profile";
@@ -80,6 +88,8 @@ std::string LoadEnvironment(const HostOptions& options, PluginEnvironment& envir
     }
     const std::string profileError = environment.station.ProfileError();
     if (!profileError.empty()) {
+        // A replay's refusal names the recording, the byte and what to do.
+        if (profileError.rfind("recording ", 0) == 0) return profileError;
         const bool named = profileError.rfind("station profile", 0) == 0;
         return (named ? profileError : "station profile broken: " + profileError) +
                ": fix the file or leave out --profile";

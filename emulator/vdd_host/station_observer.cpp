@@ -38,6 +38,10 @@ bool StationObserver::Open(const std::string& path) {
     all &= Bind(handle_, "VarnixSim_StartPulse", startPulse_);
     all &= Bind(handle_, "VarnixSim_StopPulse", stopPulse_);
     simulated_ = all;
+    if (simulated_) {
+        Bind(handle_, "VarnixSim_PulseCount", pulseCount_);
+        Bind(handle_, "VarnixSim_GetPulse", getPulse_);
+    }
     return true;
 }
 
@@ -69,5 +73,11 @@ int32_t StationObserver::StreamCount(size_t sensor) const { return simulated_ ? 
 int32_t StationObserver::FrameMultiple() const { return simulated_ ? frameMultiple_() : 0; }
 void StationObserver::StartPulse() const { if (simulated_) startPulse_(); }
 void StationObserver::StopPulse() const { if (simulated_) stopPulse_(); }
+uint64_t StationObserver::PulseCount() const {
+    return HasPulseLog() ? pulseCount_() : 0;
+}
+bool StationObserver::Pulse(uint64_t sequence, VarnixSimPulse& pulse) const {
+    return HasPulseLog() && getPulse_(sequence, &pulse) != 0;
+}
 
 }  // namespace varnix::vddhost

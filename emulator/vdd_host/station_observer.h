@@ -41,6 +41,11 @@ public:
     int32_t FrameMultiple() const;
     void    StartPulse() const;
     void    StopPulse() const;
+    // The station's log of the pulses its inputs received (a simulated
+    // station that predates it has none).
+    bool HasPulseLog() const { return pulseCount_ != nullptr && getPulse_ != nullptr; }
+    uint64_t PulseCount() const;
+    bool Pulse(uint64_t sequence, VarnixSimPulse& pulse) const;
 
 private:
     void*       handle_ = nullptr;
@@ -57,6 +62,8 @@ private:
     decltype(&VarnixSim_FrameMultiple)      frameMultiple_ = nullptr;
     decltype(&VarnixSim_StartPulse)         startPulse_ = nullptr;
     decltype(&VarnixSim_StopPulse)          stopPulse_ = nullptr;
+    decltype(&VarnixSim_PulseCount) pulseCount_ = nullptr;  // optional
+    decltype(&VarnixSim_GetPulse) getPulse_ = nullptr;      // optional
 };
 
 }  // namespace varnix::vddhost

@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
     try {
         const ParsedCommandLine parsed = ParseCommandLine(argc, argv);
         if (parsed.exitCode >= 0) return parsed.exitCode;
+        if (parsed.command == Command::kCompare) return RunCompare(parsed.options);
         return parsed.command == Command::kDescribe ? RunDescribe(parsed.options) : RunCapture(parsed.options);
     } catch (const std::exception& error) {
         std::cerr << "vdd-host: FAIL: " << error.what() << "\n";
