@@ -40,6 +40,7 @@ TEST(EndToEnd, EveryDeviceReceivesExactlyItsSliceOfEveryFrame) {
     varnix::emulator::PluginModule module;
     {
         varnix::emulator::TestHost host;
+        scenario::ShutdownOnEarlyExit guard(host, module);
         e2e::BringUp(host, module);
         ASSERT_EQ(host.DeviceCount(), 2u);
         for (size_t d = 0; d < 2; ++d) host.SessionOpened(d);
@@ -50,8 +51,10 @@ TEST(EndToEnd, EveryDeviceReceivesExactlyItsSliceOfEveryFrame) {
             for (int v = 0; v < kFrameValues; ++v) frame[static_cast<size_t>(v)] = Value(f, v);
             VarnixSim_ScriptFrame(frame.data(), frame.size());
         }
+        // A push is counted as it enters the host and recorded as it returns:
+        // wait for the records.
         ASSERT_TRUE(e2e::Eventually([&] {
-            return host.Context(0).PushCount() >= kFrames && host.Context(1).PushCount() >= kFrames;
+            return host.Context(0).Pushes().size() >= kFrames && host.Context(1).Pushes().size() >= kFrames;
         }));
 
         const int samples[] = {14, 27};
