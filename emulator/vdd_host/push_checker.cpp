@@ -25,6 +25,14 @@ thread_local uint64_t tLastChecker = 0;
 
 }  // namespace
 
+std::optional<DeliveryAccount> AccountDeliveries(const DeviceTally& tally, uint64_t end) {
+    if (!tally.firstDelivery) return std::nullopt;
+    DeliveryAccount account;
+    account.due = static_cast<int64_t>(end) - static_cast<int64_t>(*tally.firstDelivery);
+    account.missing = account.due - static_cast<int64_t>(tally.pushesBeforeCutoff);
+    return account;
+}
+
 PushChecker::PushChecker(const StationObserver& station, std::vector<DeviceLayout> layouts)
     : station_(station), layouts_(std::move(layouts)), id_(gNextCheckerId.fetch_add(1)) {
     for (size_t d = 0; d < layouts_.size(); ++d) queues_.push_back(std::make_unique<Queue>());

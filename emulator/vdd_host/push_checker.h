@@ -46,6 +46,16 @@ struct DeviceTally {
     std::vector<std::string> problems;  // the first few, one line each
 };
 
+// The frames the station delivered from a device's first push up to `end`
+// (exclusive; the checker's cutoff or the station's delivered count), and how
+// many of them never reached the device. Empty while no push of the device
+// has been matched to a delivery (a real station, or nothing pushed yet).
+struct DeliveryAccount {
+    int64_t due = 0;
+    int64_t missing = 0;  // negative: more pushes than deliveries
+};
+std::optional<DeliveryAccount> AccountDeliveries(const DeviceTally& tally, uint64_t end);
+
 // Enqueue runs on the plug-in's hand-off threads [handoff]; everything else
 // on the host's main thread [host]. The queue mutex is held only to move
 // pushes in or out, never while the station is asked. What the checker keeps
