@@ -1,4 +1,4 @@
-// The two things vdd-host does. Each returns the process exit code.
+// The things vdd-host does. Each returns the process exit code.
 #pragma once
 
 #include "emulator/vdd_host/host_options.h"
@@ -11,5 +11,10 @@ int RunDescribe(const HostOptions& options);
 // [host] Loads the module, runs the sessions, checks every push, prints the
 // summary and the verdict.
 int RunCapture(const HostOptions& options);
+
+// [host] Runs the drawn rounds, each in a forked process with a time limit,
+// prints each round's result (and for a failed one the command that repeats
+// it, what failed and the last host steps) and the verdict. Starts no thread.
+int RunValidate(const HostOptions& options);
 
 }  // namespace varnix::vddhost

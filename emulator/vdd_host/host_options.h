@@ -45,6 +45,13 @@ struct HostOptions {
     int64_t     holdPushMs = 0;
     std::string holdDevice;                   // empty: every device
     bool        parameterBySetValue = false;
+
+    // validate only
+    std::optional<uint64_t> seed;            // empty: drawn when validate starts, and printed
+    int                     rounds = 10;
+    int                     strictness = 5;  // 1..10
+    std::optional<int>      round;           // run this round only
+    std::optional<double>   roundTimeoutS;   // empty: from each round's plan
 };
 
 }  // namespace varnix::vddhost

@@ -10,7 +10,11 @@ int main(int argc, char** argv) {
     try {
         const ParsedCommandLine parsed = ParseCommandLine(argc, argv);
         if (parsed.exitCode >= 0) return parsed.exitCode;
-        return parsed.command == Command::kDescribe ? RunDescribe(parsed.options) : RunCapture(parsed.options);
+        switch (parsed.command) {
+            case Command::kDescribe: return RunDescribe(parsed.options);
+            case Command::kValidate: return RunValidate(parsed.options);
+            default: return RunCapture(parsed.options);
+        }
     } catch (const std::exception& error) {
         std::cerr << "vdd-host: FAIL: " << error.what() << "\n";
         return kExitCheckFailed;
