@@ -236,8 +236,8 @@ bool CycleRun::RunSession(size_t index) {
     Step(name + ": SessionOpened on every device, then stream " +
          std::to_string(session.durationMs) + " ms");
     for (size_t d = 0; d < Devices(); ++d) {
-        checker_->NoteIndexReset(d);
         Guard("IDevice::SessionOpened", [&] { host_.SessionOpened(d); });
+        checker_->NoteIndexReset(d);
     }
     const int64_t openedNs = emulator::MonotonicNowNs();
     const bool last = index + 1 == draw_.sessions.size();
@@ -316,8 +316,8 @@ void CycleRun::Apply(const SessionEvent& event) {
         case SessionEventKind::kSoftwareStart:
             Step(at + "SoftwareStartTrigger on every device");
             for (size_t k = 0; k < Devices(); ++k) {
-                checker_->NoteIndexReset(k);
                 Guard("IDevice::SoftwareStartTrigger", [&] { host_.SoftwareStartTrigger(k); });
+                checker_->NoteIndexReset(k);
             }
             break;
         case SessionEventKind::kRefreshEntries: {
