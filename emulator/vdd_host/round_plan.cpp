@@ -36,7 +36,7 @@ const WeightedChoice<SensorKind> kSensorKinds[] = {{4, SensorKind::kEmgWithAccel
                                                    {2, SensorKind::kEmgOnly},
                                                    {2, SensorKind::kInertial},
                                                    {1, SensorKind::kCounter},
-                                                   {1, SensorKind::kConstant}};
+                                                   {1, SensorKind::kGyroscope}};
 const WeightedChoice<int> kQueueCapacities[] = {{3, 64}, {1, 16}, {1, 256}};
 
 // Hostile: a handshake with another version than the host's usual 2.

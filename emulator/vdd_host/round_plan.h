@@ -14,8 +14,10 @@
 namespace varnix::vddhost {
 
 // The kinds of sensor a drawn station has; their channels, signals and rates
-// are a table in station_profile_text.cpp.
-enum class SensorKind { kEmgWithAccelerometer, kEmgOnly, kInertial, kCounter, kConstant };
+// are a table in station_profile_text.cpp. Every kind's values change from
+// frame to frame, so that the push checker can tell every frame from the
+// next (a constant signal could not show a frame pushed twice or out of turn).
+enum class SensorKind { kEmgWithAccelerometer, kEmgOnly, kInertial, kCounter, kGyroscope };
 
 struct SensorGroup {
     SensorKind kind = SensorKind::kEmgWithAccelerometer;

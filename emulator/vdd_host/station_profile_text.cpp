@@ -20,16 +20,20 @@ struct SensorKindTraits {
 const SensorKindTraits kKinds[] = {
     {SensorKind::kEmgWithAccelerometer, "EMG", 27,
      R"([{"name": "EMG", "unit": "VOLTS", "components": ["EMG"], "signal": "emg"},
-          {"name": "ACC", "unit": "g", "components": ["ACC X", "ACC Y", "ACC Z"], "signal": "acc"}])"},
+          {"name": "ACC", "unit": "g", "components": ["ACC X", "ACC Y", "ACC Z"],
+           "signal": "acc"}])"},
     {SensorKind::kEmgOnly, "EMG only", 54,
      R"([{"name": "EMG", "unit": "MILLIVOLTS", "components": ["EMG"], "signal": "emg"}])"},
     {SensorKind::kInertial, "IMU", 5,
-     R"([{"name": "ACC", "unit": "g", "components": ["ACC X", "ACC Y", "ACC Z"], "signal": "acc"},
-          {"name": "GYRO", "unit": "deg/s", "components": ["GYRO X", "GYRO Y", "GYRO Z"], "signal": "gyro"}])"},
+     R"([{"name": "ACC", "unit": "g", "components": ["ACC X", "ACC Y", "ACC Z"],
+           "signal": "acc"},
+          {"name": "GYRO", "unit": "deg/s", "components": ["GYRO X", "GYRO Y", "GYRO Z"],
+           "signal": "gyro"}])"},
     {SensorKind::kCounter, "Counter", 2,
      R"([{"name": "Count", "unit": "VOLTS", "components": ["Count"], "signal": "ramp"}])"},
-    {SensorKind::kConstant, "Level", 1,
-     R"([{"name": "Level", "unit": "VOLTS", "components": ["Level"], "signal": "constant", "value": 1.5}])"},
+    {SensorKind::kGyroscope, "Gyro", 1,
+     R"([{"name": "GYRO", "unit": "deg/s", "components": ["GYRO X", "GYRO Y", "GYRO Z"],
+           "signal": "gyro"}])"},
 };
 
 const SensorKindTraits& TraitsOf(SensorKind kind) {

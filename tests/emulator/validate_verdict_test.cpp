@@ -49,8 +49,10 @@ TEST(ValidateVerdict, NamesEveryDeviceThatLostOrAlteredAndEveryBreach) {
         std::string::npos)
         << delivery;
     // An altered frame is also one the device never got as delivered.
-    EXPECT_NE(delivery.find("device " + names[0] + " lost 1 of the "), std::string::npos) << delivery;
-    EXPECT_NE(delivery.find("device " + names[1] + " lost 1 of the "), std::string::npos) << delivery;
+    EXPECT_NE(delivery.find("device " + names[0] + " lost 1 of the "), std::string::npos)
+        << delivery;
+    EXPECT_NE(delivery.find("device " + names[1] + " lost 1 of the "), std::string::npos)
+        << delivery;
     EXPECT_EQ(CountOf(delivery, "\n"), 6u) << "the honest devices are not named: " << delivery;
 
     EXPECT_TRUE(vddhost::ContractFailures(capture.host).empty());
