@@ -182,7 +182,8 @@ bool CycleRun::BringUp() {
         Fail("PluginAPIVersion answered " + std::to_string(answer) + " to host version " +
              std::to_string(draw_.hostVersion) + " (expected 1 or 2)");
     }
-    Step("Initialise (parameters filled by " +
+    Step("PluginAPIVersion answered " + std::to_string(answer) +
+         "; Initialise (parameters filled by " +
          std::string(draw_.parameterBySetValue ? "SetValue" : "their 8-byte form") + ")");
     Guard("Initialise", [&] { host_.Initialise(module); });
     if (draw_.shutdown == ShutdownMoment::kBeforeDefinitions) return false;

@@ -73,10 +73,14 @@ private:
     const std::string label_;
     const std::vector<std::string> sensorNames_;
     emulator::TestHost host_;
-    std::unique_ptr<PushChecker> checker_;  // from instantiation on
-    PassTrap trap_;                         // [host] arms, [handoff] springs
+    // [host] made once the devices are registered, before the push hook that
+    // uses it on [handoff] threads is set (the fault switches' mutex orders
+    // the two); never replaced. Enqueue is its only member the hook calls.
+    std::unique_ptr<PushChecker> checker_;
+    PassTrap trap_;  // [host] arms, [handoff] springs; lock-free
+    // [host] only, from here on.
     std::vector<std::string> failures_;
-    int32_t redeclareIds_ = 0;
+    int32_t redeclareIds_ = 0;  // session ids of redeclarations: 100001, 100002 ...
     bool shutDown_ = false;
 };
 
