@@ -174,6 +174,9 @@ TEST(ValidateStation, EveryDrawnStationLoadsWithWholeSamplesPerFrame) {
 
 TEST(ValidateFootprint, DescriptorsThreadsAndMappingsLeftBehindAreNamed) {
     const std::string module = emulator::testing::BinDir() + "/emulator_not_a_plugin.vdd";
+    // As a round does: a runtime's helper thread, started with the process's
+    // first thread (ThreadSanitizer's), belongs in the baseline.
+    std::thread([] {}).join();
     const ProcessFootprint before = TakeFootprint(module);
     EXPECT_TRUE(before.moduleMappings.empty());
 
@@ -189,7 +192,7 @@ TEST(ValidateFootprint, DescriptorsThreadsAndMappingsLeftBehindAreNamed) {
         wake.wait(lock, [&] { return release; });
     });
     void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(handle, nullptr) << dlerror();
+    EXPECT_NE(handle, nullptr) << dlerror();
     std::this_thread::sleep_for(20ms);  // the thread has taken its name
 
     const ProcessFootprint during = TakeFootprint(module);
@@ -201,9 +204,9 @@ TEST(ValidateFootprint, DescriptorsThreadsAndMappingsLeftBehindAreNamed) {
         << all;
     EXPECT_NE(all.find("thread 'left) Z (here'"), std::string::npos) << all;
     EXPECT_NE(all.find("the module is still mapped"), std::string::npos) << all;
-    ASSERT_EQ(NewThreads(before, during).size(), 1u);
+    EXPECT_EQ(NewThreads(before, during).size(), 1u);
 
-    dlclose(handle);
+    if (handle != nullptr) dlclose(handle);
     close(fd);
     {
         std::lock_guard<std::mutex> lock(mutex);
