@@ -132,8 +132,8 @@ void RunSession(CaptureRun& run, int session, bool last) {
     if (run.outputs.plot) run.outputs.plot->SetRates(timing.ratesHz);
     if (run.outputs.edf) run.outputs.edf->BeginSession(session, timing);
     for (size_t d = 0; d < devices; ++d) {
-        run.checker.NoteIndexReset(d);
         host.SessionOpened(d);
+        run.checker.NoteIndexReset(d);
     }
     const int64_t sessionStartNs = emulator::MonotonicNowNs();
     bool startPulsed = false, stopPulsed = false;

@@ -57,10 +57,11 @@ std::vector<std::string> Summarise(const PushChecker& checker, const CaptureFact
         const double rate = d < facts.ratesHz.size() ? facts.ratesHz[d] : 0.0;
         const TimeExpectation time = ExpectFromTime(tally, rate);
         std::string delivered = "-", lost = "-";
-        if (values && tally.firstDelivery) {
-            const uint64_t end = checker.DeliveryCutoff().value_or(facts.counters.framesDelivered);
-            const int64_t expected = static_cast<int64_t>(end) - static_cast<int64_t>(*tally.firstDelivery);
-            const int64_t missing = expected - static_cast<int64_t>(tally.pushesBeforeCutoff);
+        const auto account =
+            AccountDeliveries(tally, checker.DeliveryCutoff().value_or(facts.counters.framesDelivered));
+        if (values && account) {
+            const int64_t expected = account->due;
+            const int64_t missing = account->missing;
             delivered = std::to_string(expected);
             lost = std::to_string(missing);
             if (missing > 0) {

@@ -1,4 +1,4 @@
-// vdd-host's command line (CLI11): the commands describe, capture and compare.
+// vdd-host's command line (CLI11): the commands describe, capture, compare and validate.
 #pragma once
 
 #include "emulator/vdd_host/host_options.h"
@@ -7,7 +7,7 @@
 
 namespace varnix::vddhost {
 
-enum class Command { kNone, kDescribe, kCapture, kCompare };
+enum class Command { kNone, kDescribe, kCapture, kCompare, kValidate };
 
 struct ParsedCommandLine {
     Command     command = Command::kNone;

@@ -16,4 +16,9 @@ int RunCapture(const HostOptions& options);
 // hold the same recording, 1 when they differ, 3 when one cannot be read.
 int RunCompare(const HostOptions& options);
 
+// [host] Runs the drawn rounds, each in a forked process with a time limit,
+// prints each round's result (and for a failed one the command that repeats
+// it, what failed and the last host steps) and the verdict. Starts no thread.
+int RunValidate(const HostOptions& options);
+
 }  // namespace varnix::vddhost

@@ -51,6 +51,13 @@ struct HostOptions {
     std::string replayPath;
     // compare only: the two BDF+/EDF+ files
     std::vector<std::string> comparePaths;
+
+    // validate only
+    std::optional<uint64_t> seed;            // empty: drawn when validate starts, and printed
+    int                     rounds = 10;
+    int                     strictness = 5;  // 1..10
+    std::optional<int>      round;           // run this round only
+    std::optional<double>   roundTimeoutS;   // empty: from each round's plan
 };
 
 }  // namespace varnix::vddhost

@@ -25,11 +25,19 @@ thread_local uint64_t tLastChecker = 0;
 
 }  // namespace
 
+std::optional<DeliveryAccount> AccountDeliveries(const DeviceTally& tally, uint64_t end) {
+    if (!tally.firstDelivery) return std::nullopt;
+    DeliveryAccount account;
+    account.due = static_cast<int64_t>(end) - static_cast<int64_t>(*tally.firstDelivery);
+    account.missing = account.due - static_cast<int64_t>(tally.pushesBeforeCutoff);
+    return account;
+}
+
 PushChecker::PushChecker(const StationObserver& station, std::vector<DeviceLayout> layouts)
     : station_(station), layouts_(std::move(layouts)), id_(gNextCheckerId.fetch_add(1)) {
     for (size_t d = 0; d < layouts_.size(); ++d) queues_.push_back(std::make_unique<Queue>());
     tallies_.resize(layouts_.size());
-    pendingResets_.assign(layouts_.size(), 0);
+    resetNotes_.resize(layouts_.size());
 }
 
 void PushChecker::Enqueue(const emulator::PushView& view) {
@@ -66,7 +74,7 @@ std::map<std::string, PushChecker::ThreadUse> PushChecker::PushThreads() const {
 }
 
 void PushChecker::NoteIndexReset(size_t device) {
-    if (device < pendingResets_.size()) ++pendingResets_[device];
+    if (device < resetNotes_.size()) resetNotes_[device].push_back(emulator::MonotonicNowNs());
 }
 
 void PushChecker::Drain() {
@@ -89,6 +97,7 @@ void PushChecker::Problem(size_t device, std::string line) {
 void PushChecker::Check(size_t device, CapturedPush& push) {
     DeviceTally& tally = tallies_[device];
     if (tally.pushes == 0) tally.firstPushNs = push.timeNs;
+    const int64_t previousPushNs = tally.lastPushNs;
     tally.lastPushNs = push.timeNs;
     ++tally.pushes;
     tally.samples += static_cast<uint64_t>(std::max(push.samplesPerFrame, 0));
@@ -96,25 +105,31 @@ void PushChecker::Check(size_t device, CapturedPush& push) {
     auto span = tally.sessionSpans.emplace(push.sessionId, std::make_pair(push.timeNs, push.timeNs));
     span.first->second.second = push.timeNs;
     ++tally.sessionPushes[push.sessionId];
-    CheckIndex(device, push);
+    CheckIndex(device, push, previousPushNs);
     const PushNotes notes = station_.Simulated() ? CheckValues(device, push) : PushNotes{};
     for (PushSink* sink : sinks_) sink->Take(device, push, notes);
 }
 
-void PushChecker::CheckIndex(size_t device, const CapturedPush& push) {
+void PushChecker::CheckIndex(size_t device, const CapturedPush& push, int64_t previousPushNs) {
     DeviceTally& tally = tallies_[device];
-    const bool continues = tally.pushes == 1 || push.firstSampleIndex == tally.nextIndex;
+    std::deque<int64_t>& resets = resetNotes_[device];
+    const bool first = tally.pushes == 1;
+    const bool continues = first || push.firstSampleIndex == tally.nextIndex;
     if (!continues) {
-        if (push.firstSampleIndex == 0 && pendingResets_[device] > 0) {
-            --pendingResets_[device];
+        if (push.firstSampleIndex == 0 && !resets.empty()) {
+            resets.pop_front();
         } else {
             ++tally.indexBreaks;
             Problem(device, "push #" + std::to_string(tally.pushes - 1) + " starts at sample " +
                                 std::to_string(push.firstSampleIndex) + ", expected " +
                                 std::to_string(tally.nextIndex));
         }
-    } else if (push.firstSampleIndex == 0 && pendingResets_[device] > 0) {
-        --pendingResets_[device];
+    } else if (!first) {
+        // The numbering runs on, and the push before this one began after
+        // these resets returned: each has shown (a restart already counted)
+        // or had nothing to reset. A first push proves nothing: it may have
+        // come before its reset, which then restarts the next one.
+        while (!resets.empty() && resets.front() < previousPushNs) resets.pop_front();
     }
     tally.nextIndex = push.firstSampleIndex + push.samplesPerFrame;
 }

@@ -46,6 +46,16 @@ struct DeviceTally {
     std::vector<std::string> problems;  // the first few, one line each
 };
 
+// The frames the station delivered from a device's first push up to `end`
+// (exclusive; the checker's cutoff or the station's delivered count), and how
+// many of them never reached the device. Empty while no push of the device
+// has been matched to a delivery (a real station, or nothing pushed yet).
+struct DeliveryAccount {
+    int64_t due = 0;
+    int64_t missing = 0;  // negative: more pushes than deliveries
+};
+std::optional<DeliveryAccount> AccountDeliveries(const DeviceTally& tally, uint64_t end);
+
 // Enqueue runs on the plug-in's hand-off threads [handoff]; everything else
 // on the host's main thread [host]. The queue mutex is held only to move
 // pushes in or out, never while the station is asked. What the checker keeps
@@ -66,8 +76,11 @@ public:
     // count (a short lock inside the station). Allocates.
     void Enqueue(const emulator::PushView& push);
 
-    // [host] The host reset the device's sample numbering (SessionOpened,
-    // SoftwareStartTrigger): its next index may restart at 0.
+    // [host] The host's call that resets the device's sample numbering
+    // (SessionOpened, SoftwareStartTrigger) has just returned: one later push
+    // may restart at 0. Call it after the reset, not before: a push may come
+    // between the two, and only the time after tells which pushes the reset
+    // can no longer touch.
     void NoteIndexReset(size_t device);
 
     // [host] Checks everything queued so far.
@@ -105,7 +118,7 @@ private:
     };
 
     void Check(size_t device, CapturedPush& push);
-    void CheckIndex(size_t device, const CapturedPush& push);
+    void CheckIndex(size_t device, const CapturedPush& push, int64_t previousPushNs);
     PushNotes CheckValues(size_t device, const CapturedPush& push);
     bool Align(size_t device, const CapturedPush& push);
     bool SliceMatches(size_t device, const CapturedPush& push, uint64_t delivery);
@@ -120,7 +133,9 @@ private:
     const uint64_t                      id_;          // tells checkers apart in the thread-local mark
     std::vector<std::unique_ptr<Queue>> queues_;      // [handoff] fills, [host] empties; each under its mutex
     std::vector<DeviceTally>            tallies_;     // [host] only
-    std::vector<uint64_t>               pendingResets_;  // [host] only
+    // [host] only. Per device, when each reset not yet seen in the pushes
+    // returned (CLOCK_MONOTONIC), oldest first.
+    std::vector<std::deque<int64_t>>    resetNotes_;
     std::vector<PushSink*>              sinks_;   // [host] only
     std::map<uint64_t, Frame>           frames_;  // delivery index -> frame, [host] only
     std::optional<uint64_t>             cutoff_;  // [host] only

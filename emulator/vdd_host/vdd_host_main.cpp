@@ -10,8 +10,12 @@ int main(int argc, char** argv) {
     try {
         const ParsedCommandLine parsed = ParseCommandLine(argc, argv);
         if (parsed.exitCode >= 0) return parsed.exitCode;
-        if (parsed.command == Command::kCompare) return RunCompare(parsed.options);
-        return parsed.command == Command::kDescribe ? RunDescribe(parsed.options) : RunCapture(parsed.options);
+        switch (parsed.command) {
+            case Command::kDescribe: return RunDescribe(parsed.options);
+            case Command::kCompare: return RunCompare(parsed.options);
+            case Command::kValidate: return RunValidate(parsed.options);
+            default: return RunCapture(parsed.options);
+        }
     } catch (const std::exception& error) {
         std::cerr << "vdd-host: FAIL: " << error.what() << "\n";
         return kExitCheckFailed;

@@ -63,8 +63,8 @@ struct InProcessCapture {
         for (size_t d = 0; d < host.DeviceCount(); ++d) host.DeclareSession(d, 1);
         if (hooks.declared) hooks.declared();
         for (size_t d = 0; d < host.DeviceCount(); ++d) {
-            checker->NoteIndexReset(d);
             host.SessionOpened(d);
+            checker->NoteIndexReset(d);
         }
         std::this_thread::sleep_for(std::chrono::duration<double>(seconds / 2));
         if (hooks.streaming) hooks.streaming();

@@ -1,6 +1,7 @@
 // vdd-host's pieces on made-up pushes, without a module or a station: index
 // continuity, the time expectation, the summary's verdict, CSV quoting and
 // the plot.
+#include "emulator/thread_identity.h"
 #include "emulator/vdd_host/capture_summary.h"
 #include "emulator/vdd_host/csv_export.h"
 #include "emulator/vdd_host/push_checker.h"
@@ -32,7 +33,9 @@ protected:
     // checks run.
     StationObserver station;
 
-    void Push(PushChecker& checker, size_t device, int64_t first, int32_t session = 1, int64_t timeNs = 0) {
+    // A push made now, unless a time is given, as the host stamps its pushes.
+    void Push(PushChecker& checker, size_t device, int64_t first, int32_t session = 1,
+              int64_t timeNs = emulator::MonotonicNowNs()) {
         std::vector<float> values(2 * kSamples);
         for (size_t i = 0; i < values.size(); ++i) values[i] = static_cast<float>(first) + 0.25f * static_cast<float>(i);
         emulator::PushView view;
@@ -77,6 +80,27 @@ TEST_F(PiecesTest, IndexMustContinueUnlessTheHostResetIt) {
     EXPECT_EQ(checker.Tally(0).pushes, 8u);
     EXPECT_EQ(checker.Tally(0).samples, 8u * kSamples);
     EXPECT_FALSE(checker.ValuesChecked());
+}
+
+TEST_F(PiecesTest, AResetIsUsedByTheRestartItCausesAndNotByAFirstPushBeforeIt) {
+    // Regression: a device's first push came in before the host's
+    // SessionOpened reached that device; the checker let that push use the
+    // reset up and took the restart the reset then caused for a break.
+    PushChecker checker(station, {Layout(0, "A"), Layout(1, "B")});
+    Push(checker, 0, 0);  // first push, before the reset
+    checker.NoteIndexReset(0);
+    Push(checker, 0, 0);  // the restart the reset caused
+    Push(checker, 0, 3);
+    checker.Drain();
+    EXPECT_EQ(checker.Tally(0).indexBreaks, 0u);
+
+    // A reset before the first push shows in no push; once the numbering has
+    // run on past it, it no longer excuses a restart.
+    checker.NoteIndexReset(1);
+    for (int64_t first : {0, 3, 6}) Push(checker, 1, first);
+    Push(checker, 1, 0);
+    checker.Drain();
+    EXPECT_EQ(checker.Tally(1).indexBreaks, 1u);
 }
 
 TEST_F(PiecesTest, ElapsedTimeExpectationCountsEachSessionOnItsOwn) {
