@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# Installs what the build needs (Debian packages, only when missing and only
-# as root), then configures and builds one build folder.
+# Installs what the build and the checks need (Debian packages, only when
+# missing and only as root), then configures and builds one build folder.
 #   scripts/setup.sh [build-folder] [extra cmake arguments...]
+#   scripts/setup.sh --packages-only
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$here/build}"
 shift || true
 
 packages=(g++ cmake make libboost-thread-dev libboost-system-dev libgtest-dev libgmock-dev
-          nlohmann-json3-dev libcli11-dev libbenchmark-dev binutils libedf-dev biosig-tools)
+          nlohmann-json3-dev libcli11-dev libbenchmark-dev binutils libedf-dev biosig-tools
+          clang-format clang-tidy python3 procps)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -24,6 +26,8 @@ if [ ${#missing[@]} -gt 0 ]; then
     exit 1
   fi
 fi
+
+[ "$build" = "--packages-only" ] && exit 0
 
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE="${VARNIX_BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
 cmake --build "$build" -j "$(nproc)"

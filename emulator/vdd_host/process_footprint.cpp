@@ -1,43 +1,17 @@
 #include "emulator/vdd_host/process_footprint.h"
 
+#include "emulator/live_threads.h"
+
 #include <dirent.h>
 #include <unistd.h>
 
 #include <climits>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 
 namespace varnix::vddhost {
 
 namespace {
-
-std::string FirstLine(const std::string& path) {
-    std::ifstream file(path);
-    std::string line;
-    std::getline(file, line);
-    return line;
-}
-
-// The kernel's PF_EXITING: set when a thread enters its exit, before the
-// thread's id is cleared for pthread_join. A joined thread may still be
-// listed for a moment with this flag; it runs no code of anyone's any more.
-constexpr unsigned long kExitingFlag = 0x4;
-
-// True when /proc/self/task/<id>/stat shows a thread that has ended or is
-// ending: state Z or X, or the exiting flag. The fields after the name in
-// brackets (which may itself hold spaces or brackets) are: state, ppid,
-// pgrp, session, tty, tpgid, flags.
-bool ThreadEnding(const std::string& id) {
-    const std::string stat = FirstLine("/proc/self/task/" + id + "/stat");
-    const size_t close = stat.rfind(')');
-    if (close == std::string::npos) return true;  // gone while we looked
-    std::istringstream fields(stat.substr(close + 1));
-    std::string state, skip;
-    unsigned long flags = 0;
-    fields >> state >> skip >> skip >> skip >> skip >> skip >> flags;
-    return state == "Z" || state == "X" || (flags & kExitingFlag) != 0;
-}
 
 std::map<int, std::string> OpenDescriptors() {
     std::map<int, std::string> fds;
@@ -55,20 +29,6 @@ std::map<int, std::string> OpenDescriptors() {
     }
     closedir(folder);
     return fds;
-}
-
-std::map<int64_t, std::string> LiveThreads() {
-    std::map<int64_t, std::string> threads;
-    DIR* folder = opendir("/proc/self/task");
-    if (folder == nullptr) return threads;
-    while (dirent* entry = readdir(folder)) {
-        if (entry->d_name[0] == '.') continue;
-        const std::string id = entry->d_name;
-        if (ThreadEnding(id)) continue;
-        threads[std::atoll(id.c_str())] = FirstLine("/proc/self/task/" + id + "/comm");
-    }
-    closedir(folder);
-    return threads;
 }
 
 std::vector<std::string> MappingsOf(const std::string& modulePath) {
@@ -90,7 +50,7 @@ std::vector<std::string> MappingsOf(const std::string& modulePath) {
 ProcessFootprint TakeFootprint(const std::string& modulePath) {
     ProcessFootprint footprint;
     footprint.fds = OpenDescriptors();
-    footprint.threads = LiveThreads();
+    footprint.threads = emulator::LiveThreads();
     footprint.moduleMappings = MappingsOf(modulePath);
     return footprint;
 }
