@@ -45,7 +45,7 @@ auto Call(Getter getter, Args... args) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     std::string path;
     double seconds = 60.0;
     int64_t pollUs = 1000;
@@ -111,4 +111,7 @@ int main(int argc, char** argv) {
         static_cast<double>(latestNs) * 1e-6, static_cast<double>(longestPollNs) * 1e-6,
         static_cast<unsigned long long>(slowPolls), static_cast<unsigned long long>(polls));
     return 0;
+} catch (const std::exception& e) {
+    std::fprintf(stderr, "%s: %s\n", "replay_pace", e.what());
+    return 1;
 }

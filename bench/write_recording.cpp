@@ -77,7 +77,7 @@ double Value(const EdfSignal& signal, double t, Noise& noise) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     std::string path;
     double seconds = 60.0;
     int emgSensors = 12, imuSensors = 4;
@@ -147,4 +147,7 @@ int main(int argc, char** argv) {
         path.c_str(), signals.size(), static_cast<long long>(records), kRecordSeconds,
         static_cast<double>(records) * kRecordSeconds, took);
     return 0;
+} catch (const std::exception& e) {
+    std::fprintf(stderr, "%s: %s\n", "write_recording", e.what());
+    return 1;
 }

@@ -19,13 +19,13 @@ uint64_t CallLog::Append(std::string operation, std::string arguments) {
         std::lock_guard<std::mutex> lock(mutex_);
         sequence = record.sequence = records_.size();
         observer = observer_;
-        if (observer) {
-            records_.push_back(record);
-        } else {
+        if (!observer) {
             records_.push_back(std::move(record));
+            return sequence;
         }
+        records_.push_back(record);
     }
-    if (observer) (*observer)(record);
+    (*observer)(record);
     return sequence;
 }
 

@@ -16,13 +16,13 @@ std::string HostDefinitionBuilder::OpenDeviceName() const {
 }
 
 ViconDigitalDevice::IHostResult HostDefinitionBuilder::Enter(const char* operation,
-                                                             std::string arguments) {
+                                                             const std::string& arguments) {
     if (!lent_.load()) {
         core_.monitor.Report("builder-not-lent",
                              std::string(operation) + " on the definition builder outside ProvideDeviceDefinitions",
                              "the builder is used only during ProvideDeviceDefinitions");
     }
-    return core_.Enter(operation, std::move(arguments), OpenDeviceName());
+    return core_.Enter(operation, arguments, OpenDeviceName());
 }
 
 void HostDefinitionBuilder::ReportOrder(const std::string& what, const std::string& expected) {

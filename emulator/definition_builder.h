@@ -43,7 +43,7 @@ public:
 
 private:
     // Records the call and checks the lending; answers the switches' verdict.
-    ViconDigitalDevice::IHostResult Enter(const char* operation, std::string arguments);
+    ViconDigitalDevice::IHostResult Enter(const char* operation, const std::string& arguments);
     void ReportOrder(const std::string& what, const std::string& expected);
     std::string OpenDeviceName() const;
 

@@ -5,7 +5,7 @@
 namespace varnix::emulator {
 
 ViconDigitalDevice::IHostResult HostCore::Enter(const std::string& operation,
-                                                std::string arguments,
+                                                const std::string& arguments,
                                                 const std::string& device, bool record,
                                                 bool canFail, uint64_t* sequence) {
     const uint64_t place = record ? log.Append(operation, arguments) : 0;

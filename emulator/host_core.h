@@ -51,7 +51,7 @@ public:
     // for (a fresh error the plug-in must release) or success. Allocates;
     // takes short internal locks; never calls the plug-in.
     ViconDigitalDevice::IHostResult Enter(const std::string& operation,
-                                          std::string arguments,
+                                          const std::string& arguments,
                                           const std::string& device,
                                           bool record = true, bool canFail = true,
                                           uint64_t* sequence = nullptr);

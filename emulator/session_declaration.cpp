@@ -5,7 +5,7 @@
 namespace varnix::emulator {
 
 ViconDigitalDevice::IHostResult HostSessionDeclaration::Enter(const char* operation,
-                                                              std::string arguments, bool canFail) {
+                                                              const std::string& arguments, bool canFail) {
     if (!lent_.load()) {
         core_.monitor.Report("declaration-not-lent",
                              std::string(operation) + " on the session declaration of device " +

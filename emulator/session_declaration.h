@@ -27,7 +27,7 @@ public:
     void EndLending() { lent_.store(false); }
 
 private:
-    ViconDigitalDevice::IHostResult Enter(const char* operation, std::string arguments, bool canFail);
+    ViconDigitalDevice::IHostResult Enter(const char* operation, const std::string& arguments, bool canFail);
 
     HostCore&          core_;
     HostDeviceContext& context_;

@@ -67,10 +67,16 @@ void CheckFields(const json& object, const std::string& path,
         if (known.count(field.key()) == 0) {
             std::string list;
             for (const std::string& name : known) {
-                list += (list.empty() ? "" : ", ") + name;
+                if (!list.empty()) list += ", ";
+                list += name;
             }
-            throw Refusal(path + (path.empty() ? "" : ".") + field.key() +
-                          ": expected one of the fields " + list + ", got an unknown field");
+            std::string where = path;
+            if (!where.empty()) where += '.';
+            where += field.key();
+            where += ": expected one of the fields ";
+            where += list;
+            where += ", got an unknown field";
+            throw Refusal(where);
         }
     }
 }

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <system_error>
 
 namespace varnix::station {
 
@@ -43,7 +44,7 @@ bool RecordingFile::Open(const std::string& path, std::string& error,
     struct stat info {};
     if (fd_ < 0 || fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
         error = prefix + "expected a readable EDF or BDF file, got " +
-                (fd_ < 0 ? std::string(std::strerror(errno)) : std::string("something else"));
+                (fd_ < 0 ? std::generic_category().message(errno) : std::string("something else"));
         return false;
     }
     const uint64_t size = static_cast<uint64_t>(info.st_size);
@@ -134,7 +135,7 @@ bool RecordingFile::ScanAnnotations(std::string& error, std::vector<std::string>
         if (!ReadAt(at + first, span.size(), span.data())) {
             error = prefix + "reading the annotations of record " + std::to_string(r) +
                     " at byte " + std::to_string(at + first) +
-                    " failed: " + std::strerror(errno ? errno : EIO);
+                    " failed: " + std::generic_category().message(errno ? errno : EIO);
             return false;
         }
         bool keepsTime = true;
@@ -146,7 +147,7 @@ bool RecordingFile::ScanAnnotations(std::string& error, std::vector<std::string>
             if (!ParseAnnotationLists(
                     span.data() + offset, signal.samplesPerRecord * header_.sampleBytes,
                     at + signal.offsetInRecord, keepsTime, recordTime, found, error)) {
-                error = prefix + error;
+                error.insert(0, prefix);
                 return false;
             }
             keepsTime = false;

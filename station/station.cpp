@@ -13,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <system_error>
 
 namespace varnix::station {
 
@@ -37,7 +38,7 @@ bool Station::ReadProfileFile(const std::string& path, Profile& profile, std::st
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         error = "station profile " + path + ": (file): expected a readable file, got \"" +
-                std::strerror(errno) + "\"";
+                std::generic_category().message(errno) + "\"";
         return false;
     }
     // A recording is not read here, only recognised: a replay reads it as it plays.

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 
 namespace varnix::vddhost {
 
@@ -25,7 +26,7 @@ bool CsvWriter::Open(const std::string& path, std::string& error) {
     path_ = path;
     file_.reset(std::fopen(path.c_str(), "w"));
     if (!file_) {
-        error = "cannot write CSV file " + path + ": " + std::strerror(errno) + ": check the folder exists and is writable";
+        error = "cannot write CSV file " + path + ": " + std::generic_category().message(errno) + ": check the folder exists and is writable";
         return false;
     }
     std::setvbuf(file_.get(), nullptr, _IOFBF, kBufferBytes);
@@ -57,7 +58,7 @@ void CsvWriter::Take(size_t device, const CapturedPush& push, const PushNotes&) 
         const std::string& prefix = j < prefixes.size() ? prefixes[j] : unknown;
         for (size_t i = 0; i < samples && j * samples + i < push.values.size(); ++i) {
             std::fprintf(file_.get(), "%d,%s,%lld,%.9g\n", push.sessionId, prefix.c_str(),
-                         static_cast<long long>(push.firstSampleIndex + static_cast<int64_t>(i)),
+                         static_cast<long long>(push.firstSampleIndex) + static_cast<long long>(i),
                          static_cast<double>(push.values[j * samples + i]));
         }
     }
@@ -69,7 +70,7 @@ bool CsvWriter::Close(std::string& error) {
     const int savedErrno = errno;
     const bool closed = std::fclose(file_.release()) == 0;
     if (failed || !closed) {
-        error = "writing CSV file " + path_ + " failed: " + std::strerror(failed ? savedErrno : errno) + ": check the disk";
+        error = "writing CSV file " + path_ + " failed: " + std::generic_category().message(failed ? savedErrno : errno) + ": check the disk";
         return false;
     }
     return true;

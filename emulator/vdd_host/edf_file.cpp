@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <system_error>
 
 namespace varnix::vddhost {
 
@@ -42,7 +43,7 @@ bool EdfFile::Open(const std::string& path, EdfKind kind, const std::vector<EdfS
     const int type = kind == EdfKind::kBdfPlus ? EDFLIB_FILETYPE_BDFPLUS : EDFLIB_FILETYPE_EDFPLUS;
     handle_ = edfopen_file_writeonly(path.c_str(), type, static_cast<int>(signals.size()));
     if (handle_ < 0) {
-        error = "cannot write " + path + ": " + OpenError(handle_) + ": " + std::strerror(errno);
+        error = "cannot write " + path + ": " + OpenError(handle_) + ": " + std::generic_category().message(errno);
         handle_ = -1;
         return false;
     }
@@ -87,7 +88,7 @@ bool EdfFile::WriteRecord(const std::vector<int32_t>& record, std::string& error
     for (int32_t count : samplesPerRecord_) {
         // EDFlib reads the samples only; its argument is not const.
         if (edfwrite_digital_samples(handle_, const_cast<int*>(record.data() + at)) != 0) {
-            error = "writing data record " + std::to_string(records_) + " failed: " + std::strerror(errno) +
+            error = "writing data record " + std::to_string(records_) + " failed: " + std::generic_category().message(errno) +
                     ": check the disk";
             return false;
         }
@@ -133,7 +134,7 @@ bool EdfFile::Close(std::string& error) {
     const int result = edfclose_file(handle_);
     handle_ = -1;
     if (result != 0) {
-        error = "closing the file failed (its header may not hold the record count): " + std::string(std::strerror(errno));
+        error = "closing the file failed (its header may not hold the record count): " + std::generic_category().message(errno);
         return false;
     }
     return true;

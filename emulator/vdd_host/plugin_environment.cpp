@@ -58,14 +58,18 @@ std::string LoadEnvironment(const HostOptions& options, PluginEnvironment& envir
                    " not found: name a BDF+/EDF+ file (vdd-host capture --edf writes them) or "
                    "leave out --replay";
         }
-        setenv("VARNIX_STATION_PROFILE", options.replayPath.c_str(), 1);
+        // The module is not loaded yet: no thread of the plug-in or the station reads the
+        // environment while it changes.
+        setenv("VARNIX_STATION_PROFILE", options.replayPath.c_str(), 1);  // NOLINT(concurrency-mt-unsafe)
         environment.profileName = "replay of " + options.replayPath;
     } else if (!options.profilePath.empty()) {
         if (!IsFile(options.profilePath)) {
             return "station profile " + options.profilePath +
                    " not found: name a JSON profile file (see profiles/) or leave out --profile";
         }
-        setenv("VARNIX_STATION_PROFILE", options.profilePath.c_str(), 1);
+        // The module is not loaded yet: no thread of the plug-in or the station reads the
+        // environment while it changes.
+        setenv("VARNIX_STATION_PROFILE", options.profilePath.c_str(), 1);  // NOLINT(concurrency-mt-unsafe)
         environment.profileName = options.profilePath;
     } else {
         environment.profileName = std::getenv("VARNIX_STATION_PROFILE") != nullptr
@@ -86,7 +90,7 @@ std::string LoadEnvironment(const HostOptions& options, PluginEnvironment& envir
         return "station library " + stationPath + " cannot be loaded: " + environment.station.Error() +
                ": rebuild it (cmake --build build --target VarnixAPI2)";
     }
-    const std::string profileError = environment.station.ProfileError();
+    std::string profileError = environment.station.ProfileError();
     if (!profileError.empty()) {
         // A replay's refusal names the recording, the byte and what to do.
         if (profileError.rfind("recording ", 0) == 0) return profileError;

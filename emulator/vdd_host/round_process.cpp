@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <system_error>
 
 namespace varnix::vddhost {
 
@@ -39,7 +40,9 @@ constexpr int kPollMs = 50;
     }
     close(writeFd);
     std::fflush(stdout);
-    std::exit(code);
+    // fork copied only this thread, so exit's handlers run alone; they include the
+    // sanitizers' end-of-run checks, which _exit would skip.
+    std::exit(code);  // NOLINT(concurrency-mt-unsafe)
 }
 
 // Reads what the pipe holds; false at its end (the child has exited or
@@ -94,7 +97,7 @@ RoundProcessEnd RunRoundProcess(const std::function<int(int)>& body,
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
         end.why =
-            std::string("cannot make a pipe for the round's process: ") + std::strerror(errno);
+            std::string("cannot make a pipe for the round's process: ") + std::generic_category().message(errno);
         return end;
     }
     std::cout.flush();
@@ -104,7 +107,7 @@ RoundProcessEnd RunRoundProcess(const std::function<int(int)>& body,
     const Clock::time_point start = Clock::now();
     const pid_t child = fork();
     if (child < 0) {
-        end.why = std::string("cannot fork the round's process: ") + std::strerror(errno);
+        end.why = std::string("cannot fork the round's process: ") + std::generic_category().message(errno);
         close(fds[0]);
         close(fds[1]);
         return end;

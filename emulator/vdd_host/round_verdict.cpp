@@ -51,18 +51,19 @@ std::vector<std::string> DeliveryFailures(const PushChecker& checker) {
         const std::string device = "device '" + checker.Layouts()[d].name + "'";
         const std::string first =
             tally.problems.empty() ? std::string() : " (" + tally.problems.front() + ")";
-        if (tally.valueMismatches > 0) {
-            lines.push_back(device + ": " + std::to_string(tally.valueMismatches) +
-                            " pushes differ from what the station delivered" + first);
-        }
-        if (tally.skippedFrames > 0) {
-            lines.push_back(device + ": " + std::to_string(tally.skippedFrames) +
-                            " delivered frames never pushed" + first);
-        }
-        if (tally.indexBreaks > 0) {
-            lines.push_back(device + ": " + std::to_string(tally.indexBreaks) +
-                            " first-sample index breaks" + first);
-        }
+        // "device 'x': <count><what>< (first problem)>", for each kind that counts.
+        const auto count = [&](uint64_t howMany, const char* what) {
+            if (howMany == 0) return;
+            std::string line = device;
+            line += ": ";
+            line += std::to_string(howMany);
+            line += what;
+            line += first;
+            lines.push_back(std::move(line));
+        };
+        count(tally.valueMismatches, " pushes differ from what the station delivered");
+        count(tally.skippedFrames, " delivered frames never pushed");
+        count(tally.indexBreaks, " first-sample index breaks");
         if (!cutoff || !checker.Layouts()[d].frameOffset) continue;
         const auto account = AccountDeliveries(tally, *cutoff);
         if (account && account->missing > 0) {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <system_error>
 
 namespace varnix::vddhost {
 
@@ -102,7 +103,7 @@ bool SignalPlot::Open(const std::string& path, std::string& error) {
     path_ = path;
     file_.reset(std::fopen(path.c_str(), "w"));
     if (!file_) {
-        error = "cannot write plot file " + path + ": " + std::strerror(errno) + ": check the folder exists and is writable";
+        error = "cannot write plot file " + path + ": " + std::generic_category().message(errno) + ": check the folder exists and is writable";
         return false;
     }
     return true;
@@ -213,7 +214,7 @@ bool SignalPlot::Write(std::string& error) {
     const int savedErrno = errno;
     const bool closed = std::fclose(file_.release()) == 0;
     if (failed || !closed) {
-        error = "writing plot file " + path_ + " failed: " + std::strerror(failed ? savedErrno : errno) + ": check the disk";
+        error = "writing plot file " + path_ + " failed: " + std::generic_category().message(failed ? savedErrno : errno) + ": check the disk";
         return false;
     }
     return true;
