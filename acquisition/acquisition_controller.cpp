@@ -15,9 +15,9 @@ namespace varnix {
 namespace {
 
 struct AcquisitionController {
-    std::mutex        lifecycleMutex;  // [host] serialises start and stop; never taken by the thread
-    std::thread       thread;          // guarded by lifecycleMutex
-    AcquisitionSignal signal;          // [host] arms and stops, [acquisition] reads
+    std::mutex lifecycleMutex;  // [host] serialises start and stop; never taken by the thread
+    std::thread thread;         // guarded by lifecycleMutex
+    AcquisitionSignal signal;   // [host] arms and stops, [acquisition] reads
 
     // At unload a thread still running module code must end first.
     ~AcquisitionController() { StopAcquisition(); }
@@ -52,7 +52,8 @@ void StartAcquisition(AcquisitionContext& context) {
     }
     controller.signal.Arm();
     try {
-        controller.thread = std::thread(AcquisitionThreadMain, std::ref(controller.signal), std::ref(context));
+        controller.thread =
+            std::thread(AcquisitionThreadMain, std::ref(controller.signal), std::ref(context));
     } catch (...) {
         controller.signal.RequestStop();
         throw;

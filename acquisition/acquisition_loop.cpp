@@ -30,14 +30,15 @@ public:
     void Refresh() {
         DeviceList fresh;
         if (context_.CopyDevicesIfChanged(version_, fresh)) {
-            handoffs_.Update(std::move(fresh));  // outside the list's lock: starts and joins threads
+            handoffs_.Update(
+                std::move(fresh));  // outside the list's lock: starts and joins threads
         }
     }
 
 private:
     AcquisitionContext& context_;
-    DeviceHandoffs&     handoffs_;
-    uint64_t            version_ = 0;  // of the copy the loop works from; 0: none yet
+    DeviceHandoffs& handoffs_;
+    uint64_t version_ = 0;  // of the copy the loop works from; 0: none yet
 };
 
 // Polls and hands off until the station has no frame waiting or the cycle

@@ -28,8 +28,8 @@ public:
     bool PauseUntil(std::chrono::steady_clock::time_point deadline);
 
 private:
-    std::atomic<bool>       running_{false};
-    std::mutex              mutex_;  // pairs with pauseCond_
+    std::atomic<bool> running_{false};
+    std::mutex mutex_;  // pairs with pauseCond_
     std::condition_variable pauseCond_;
 };
 

@@ -98,10 +98,9 @@ bool DeviceHandoffs::StartThread(size_t index) {
         return false;
     }
     if (slot.startFailed) {
-        const std::string line = "Device " + std::to_string(index) +
-                                 ": its hand-off thread started after " +
-                                 std::to_string(slot.missedFrames) +
-                                 " missed frames; it receives frames again.";
+        const std::string line =
+            "Device " + std::to_string(index) + ": its hand-off thread started after " +
+            std::to_string(slot.missedFrames) + " missed frames; it receives frames again.";
         LogTo(context_.Services(), line.c_str(), kLogInfo);
         slot.startFailed = false;
         slot.missedFrames = 0;

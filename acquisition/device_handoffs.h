@@ -52,7 +52,7 @@ private:
     struct Slot {
         std::unique_ptr<HandoffThread> thread;  // null while it could not be started
         uint64_t missedFrames = 0;              // since its start last failed
-        bool     startFailed = false;           // the failure has been logged
+        bool startFailed = false;               // the failure has been logged
     };
 
     // Starts slot i's thread; logs the first failure and the recovery.
@@ -62,8 +62,8 @@ private:
     void StopThreads(std::vector<Slot>& slots);
 
     const AcquisitionContext& context_;
-    HandoffDoorbell   doorbell_;  // declared before the threads: outlives every one
-    DeviceList        devices_;
+    HandoffDoorbell doorbell_;  // declared before the threads: outlives every one
+    DeviceList devices_;
     std::vector<Slot> slots_;  // parallel to devices_
 };
 

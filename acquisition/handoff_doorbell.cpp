@@ -12,7 +12,8 @@ namespace {
 
 // The futex word is the atomic's own storage: std::atomic<uint32_t> is
 // lock-free and has the size of its value.
-static_assert(sizeof(std::atomic<uint32_t>) == sizeof(uint32_t), "the ring count is a plain futex word");
+static_assert(sizeof(std::atomic<uint32_t>) == sizeof(uint32_t),
+              "the ring count is a plain futex word");
 
 uint32_t* Word(std::atomic<uint32_t>& rings) {
     return reinterpret_cast<uint32_t*>(&rings);

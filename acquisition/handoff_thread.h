@@ -55,10 +55,10 @@ private:
     void Run();
 
     const boost::shared_ptr<vDevice> device_;
-    HandoffDoorbell&                 doorbell_;
+    HandoffDoorbell& doorbell_;
     std::atomic<bool> pending_{false};   // [acquisition] sets, [handoff] takes
     std::atomic<bool> stopping_{false};  // [acquisition] sets, [handoff] reads
-    std::thread       thread_;           // [acquisition] only; started last, once the rest exists
+    std::thread thread_;                 // [acquisition] only; started last, once the rest exists
 };
 
 // Test seam: how a hand-off thread is started. The real starter is

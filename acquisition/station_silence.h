@@ -36,8 +36,8 @@ public:
 private:
     const AcquisitionContext& context_;
     Clock::time_point lastFrame_{};
-    bool flowing_ = false;   // a frame came since the last session start
-    bool told_ = false;      // the current silence has been logged
+    bool flowing_ = false;  // a frame came since the last session start
+    bool told_ = false;     // the current silence has been logged
     bool stopInputEnabled_ = false;
 };
 

@@ -47,7 +47,7 @@ inline void RequestShortTimeSlice() noexcept {
         uint32_t size;
         uint32_t policy;
         uint64_t flags;
-        int32_t  nice;
+        int32_t nice;
         uint32_t priority;
         uint64_t runtime;  // the slice, for the ordinary policy
         uint64_t deadline;

@@ -5,8 +5,8 @@
 #include "bench/null_host.h"
 #include "device/vdevice.h"
 
-#include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
+#include <boost/make_shared.hpp>
 
 #include <memory>
 #include <thread>

@@ -19,9 +19,9 @@
 #include "bench/process_probe.h"
 #include "bridge/bridge.h"
 #include "catalogue/station_catalogue_build.h"
+#include "contract/station_control.h"
 #include "device/parameter_value_bool.h"
 #include "device/vdevice.h"
-#include "contract/station_control.h"
 
 #include <benchmark/benchmark.h>
 #include <boost/make_shared.hpp>
@@ -58,7 +58,7 @@ void ScriptSixteenSensorsOfSevenStreams() {
     struct Channel {
         const char* name;
         const char* unit;
-        int         components;
+        int components;
     };
     const Channel channels[] = {{"EMG", "VOLTS", 1}, {"ACC", "g", 3}, {"GYRO", "deg/s", 3}};
     std::string items;
@@ -72,7 +72,8 @@ void ScriptSixteenSensorsOfSevenStreams() {
             VarnixSim_ScriptAnswer(group.c_str(), 0, channels[c].name);
             for (int k = 1; k <= channels[c].components; ++k) {
                 const std::string item = group + "+" + std::to_string(k);
-                const std::string component = std::string(channels[c].name) + " " + std::to_string(k);
+                const std::string component =
+                    std::string(channels[c].name) + " " + std::to_string(k);
                 VarnixSim_ScriptAnswer(item.c_str(), 2, channels[c].unit);
                 VarnixSim_ScriptAnswer(item.c_str(), 0, component.c_str());
                 VarnixSim_ScriptAnswer(item.c_str(), 3, sensorName.c_str());
@@ -117,7 +118,8 @@ void BM_HandoffPass(benchmark::State& state) {
     std::vector<int32_t> channels = {0, 1, 2};
     for (int32_t d = 0; d < devices; ++d) {
         contexts.push_back(std::make_unique<NullContext>());
-        list.push_back(boost::make_shared<vDevice>(nullptr, 2000.0, kSamples, kValues, d * kValues, 3, channels));
+        list.push_back(boost::make_shared<vDevice>(nullptr, 2000.0, kSamples, kValues, d * kValues,
+                                                   3, channels));
         list.back()->AttachContext(contexts.back().get());
     }
     std::vector<float> frame(static_cast<size_t>(devices * kValues), 1.0f);
@@ -126,7 +128,7 @@ void BM_HandoffPass(benchmark::State& state) {
     handoffs.Update(list);
 
     const uint64_t allocationsBefore = varnix::bench::AllocationCount();
-    const int64_t  cpuBefore = varnix::bench::ProcessCpuNs();
+    const int64_t cpuBefore = varnix::bench::ProcessCpuNs();
     for (auto _ : state) {
         handoffs.HandOff(frame.data());
     }
@@ -135,15 +137,15 @@ void BM_HandoffPass(benchmark::State& state) {
         device->Gate().ReleaseGate();
     }
     const uint64_t allocations = varnix::bench::AllocationCount() - allocationsBefore;
-    const int64_t  cpu = varnix::bench::ProcessCpuNs() - cpuBefore;
+    const int64_t cpu = varnix::bench::ProcessCpuNs() - cpuBefore;
     handoffs.Update({});
     uint64_t pushes = 0;
     for (const auto& context : contexts) pushes += context->Pushes();
     const double handoffsDone = static_cast<double>(state.iterations()) * devices;
     state.counters["allocs_per_handoff"] = static_cast<double>(allocations) / handoffsDone;
     state.counters["pushes_per_handoff"] = static_cast<double>(pushes) / handoffsDone;
-    state.counters["per_device_ns"] = benchmark::Counter(
-        handoffsDone, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["per_device_ns"] =
+        benchmark::Counter(handoffsDone, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["process_cpu_ns_per_handoff"] = static_cast<double>(cpu) / handoffsDone;
 }
 BENCHMARK(BM_HandoffPass)->Arg(1)->Arg(16)->Arg(64)->Arg(128)->UseRealTime();
@@ -158,7 +160,8 @@ void BM_ThreadStartFloor(benchmark::State& state) {
         idle.join();
     }
     state.counters["process_cpu_ns_per_handoff"] =
-        static_cast<double>(varnix::bench::ProcessCpuNs() - cpuBefore) / static_cast<double>(state.iterations());
+        static_cast<double>(varnix::bench::ProcessCpuNs() - cpuBefore) /
+        static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_ThreadStartFloor)->UseRealTime();
 

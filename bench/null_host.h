@@ -28,11 +28,11 @@ public:
     // [host] Reserves room for the times of `capacity` pushes (0: count only).
     explicit NullContext(size_t capacity = 0) : pushTimesNs_(capacity, 0) {}
 
-    ViconDigitalDevice::IHostResult GetParameterValue(ViconDigitalDevice::IParameterValue&, const char*,
-                                                      const char*) override {
+    ViconDigitalDevice::IHostResult GetParameterValue(ViconDigitalDevice::IParameterValue&,
+                                                      const char*, const char*) override {
         return {nullptr};
     }
-    void     Unused1() override {}
+    void Unused1() override {}
     uint32_t GetEntryCount() override { return 0; }
     ViconDigitalDevice::IHostResult FillEntries(int32_t*, void**, int32_t* flag) override {
         if (flag != nullptr) *flag = 0;
@@ -57,14 +57,15 @@ public:
 
 private:
     std::atomic<uint64_t> pushes_{0};
-    std::vector<int64_t>  pushTimesNs_;
+    std::vector<int64_t> pushTimesNs_;
 };
 
 // A session declaration that accepts everything. [host], lent for one call.
 class NullDeclaration final : public ViconDigitalDevice::ISessionDeclaration {
 public:
     ViconDigitalDevice::IHostResult SetPeriod(int64_t) override { return {nullptr}; }
-    ViconDigitalDevice::IHostResult DeclareSignal(const char*, int32_t, int32_t, int32_t, int32_t, bool) override {
+    ViconDigitalDevice::IHostResult DeclareSignal(const char*, int32_t, int32_t, int32_t, int32_t,
+                                                  bool) override {
         return {nullptr};
     }
     void SetOption(int32_t) override {}
@@ -75,7 +76,7 @@ public:
 // directly: no list of its own, and nobody to tell.
 class NullAcquisitionContext final : public varnix::AcquisitionContext {
 public:
-    bool   CopyDevicesIfChanged(uint64_t&, varnix::DeviceList&) override { return false; }
+    bool CopyDevicesIfChanged(uint64_t&, varnix::DeviceList&) override { return false; }
     size_t CatalogueSensorCount() const override { return 0; }
     ViconDigitalDevice::IHostServices* Services() const override { return nullptr; }
 };

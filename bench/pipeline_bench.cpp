@@ -21,12 +21,12 @@
 // One JSON object on stdout; errors as one line on stderr, exit 2.
 #include "bench/null_host.h"
 #include "bench/process_probe.h"
+#include "contract/station_abi.h"
+#include "contract/station_control.h"
 #include "contract/station_records.h"
 #include "emulator/plugin_module.h"
 #include "emulator/test_host.h"
 #include "tests/support/plugin_threads.h"
-#include "contract/station_abi.h"
-#include "contract/station_control.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -36,9 +36,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <set>
 #include <iostream>
 #include <memory>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -60,9 +60,9 @@ constexpr auto kPause = std::chrono::milliseconds(10);  // the plug-in's loop pa
 struct Options {
     std::string module;
     std::string profile;
-    double      seconds = 20.0;
-    double      warmup = 1.0;
-    double      stationSeconds = 5.0;
+    double seconds = 20.0;
+    double warmup = 1.0;
+    double stationSeconds = 5.0;
 };
 
 std::string BinDir() {
@@ -77,7 +77,9 @@ struct BenchFailure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-[[noreturn]] void Fail(const std::string& line) { throw BenchFailure(line); }
+[[noreturn]] void Fail(const std::string& line) {
+    throw BenchFailure(line);
+}
 
 // A fresh station with `profile` loaded. Loaded through the station's own
 // control API rather than its environment variable: setenv is not safe once
@@ -100,7 +102,8 @@ VarnixSimCounters Counters() {
 // on its own: initialize, start, poll every 10 ms after the work, stop, close.
 double StationCpuPerSecond(double seconds) {
     VarnixNative* station = VarnixNative_New();
-    auto initialize = reinterpret_cast<VarnixInitializeFn>(VarnixNative_GetInitializeDelegate(station));
+    auto initialize =
+        reinterpret_cast<VarnixInitializeFn>(VarnixNative_GetInitializeDelegate(station));
     auto start = reinterpret_cast<VarnixVoidFn>(VarnixNative_GetStartDelegate(station));
     auto stop = reinterpret_cast<VarnixVoidFn>(VarnixNative_GetStopDelegate(station));
     auto close = reinterpret_cast<VarnixVoidFn>(VarnixNative_GetCloseDelegate(station));
@@ -146,22 +149,31 @@ Percentiles Of(std::vector<int64_t> ns) {
 }
 
 nlohmann::json ToJson(const Percentiles& p) {
-    return {{"min_ms", p.min}, {"p50_ms", p.p50}, {"p99_ms", p.p99}, {"max_ms", p.max}, {"samples", p.count}};
+    return {{"min_ms", p.min},
+            {"p50_ms", p.p50},
+            {"p99_ms", p.p99},
+            {"max_ms", p.max},
+            {"samples", p.count}};
 }
 
 struct Snapshot {
-    int64_t               timeNs;
-    int64_t               cpuNs;
-    int64_t               rssKiB;
-    VarnixSimCounters     station;
+    int64_t timeNs;
+    int64_t cpuNs;
+    int64_t rssKiB;
+    VarnixSimCounters station;
     std::vector<uint64_t> pushes;
-    std::set<int64_t>     handoffThreads;
-    size_t                acquisitionThreads;
+    std::set<int64_t> handoffThreads;
+    size_t acquisitionThreads;
 };
 
 Snapshot Take(const std::vector<std::unique_ptr<NullContext>>& contexts) {
-    Snapshot snapshot{MonotonicNs(), ProcessCpuNs(), StatusKiB("VmRSS"), Counters(), {},
-                      plugin_threads::Named("varnix-handoff"), plugin_threads::Named("varnix-acquire").size()};
+    Snapshot snapshot{MonotonicNs(),
+                      ProcessCpuNs(),
+                      StatusKiB("VmRSS"),
+                      Counters(),
+                      {},
+                      plugin_threads::Named("varnix-handoff"),
+                      plugin_threads::Named("varnix-acquire").size()};
     for (const auto& context : contexts) snapshot.pushes.push_back(context->Pushes());
     return snapshot;
 }
@@ -172,7 +184,8 @@ int Run(const Options& options) {
     FreshStation(options.profile);
 
     varnix::emulator::PluginModule module;
-    if (!module.Load(options.module)) Fail("cannot load " + options.module + ": " + module.ErrorText());
+    if (!module.Load(options.module))
+        Fail("cannot load " + options.module + ": " + module.ErrorText());
     varnix::emulator::TestHost host;
     host.Handshake(module, 2);
     host.Initialise(module);
@@ -194,7 +207,8 @@ int Run(const Options& options) {
     std::this_thread::sleep_for(std::chrono::duration<double>(options.warmup));
     const Snapshot first = Take(contexts);
     int64_t peakRssKiB = first.rssKiB;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(options.seconds);
+    const auto end =
+        std::chrono::steady_clock::now() + std::chrono::duration<double>(options.seconds);
     while (std::chrono::steady_clock::now() < end) {
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         peakRssKiB = std::max(peakRssKiB, StatusKiB("VmRSS"));
@@ -226,7 +240,8 @@ int Run(const Options& options) {
         if (VarnixSim_GetDeliveredFrame(k, &info, nullptr, 0) == 0) continue;
         int64_t lastPush = 0;
         for (size_t d = 0; d < devices; ++d) {
-            if (k < contexts[d]->Pushes()) lastPush = std::max(lastPush, contexts[d]->PushTimesNs()[k]);
+            if (k < contexts[d]->Pushes())
+                lastPush = std::max(lastPush, contexts[d]->PushTimesNs()[k]);
         }
         passTime.push_back(lastPush - info.deliveredTimeNs);
     }
@@ -240,7 +255,8 @@ int Run(const Options& options) {
         pushesInWindow += last.pushes[d] - first.pushes[d];
     }
     size_t handoffThreadsStarted = 0;
-    for (int64_t thread : last.handoffThreads) handoffThreadsStarted += first.handoffThreads.count(thread) == 0 ? 1 : 0;
+    for (int64_t thread : last.handoffThreads)
+        handoffThreadsStarted += first.handoffThreads.count(thread) == 0 ? 1 : 0;
     uint64_t failedStarts = 0;
     for (const auto& line : host.LogLines()) {
         failedStarts += line.text.find("could not be started") != std::string::npos ? 1 : 0;
@@ -256,11 +272,13 @@ int Run(const Options& options) {
         return std::min<uint64_t>(floats, uint64_t{16} << 20) * sizeof(float);
     };
     const int64_t ringGrowthKiB = static_cast<int64_t>(
-        (ringBytes(last.station.framesDelivered) - ringBytes(first.station.framesDelivered)) / 1024);
+        (ringBytes(last.station.framesDelivered) - ringBytes(first.station.framesDelivered)) /
+        1024);
 
     const double window = static_cast<double>(last.timeNs - first.timeNs) * 1e-9;
     const double processCpuPerS = static_cast<double>(last.cpuNs - first.cpuNs) / window;
-    const double framesInWindow = static_cast<double>(last.station.framesDelivered - first.station.framesDelivered);
+    const double framesInWindow =
+        static_cast<double>(last.station.framesDelivered - first.station.framesDelivered);
     nlohmann::json report = {
         {"profile", options.profile},
         {"devices", devices},
@@ -278,7 +296,9 @@ int Run(const Options& options) {
         {"process_cpu_pct", processCpuPerS * 1e-7},
         {"station_cpu_pct", stationCpuPerS * 1e-7},
         {"plugin_cpu_pct", (processCpuPerS - stationCpuPerS) * 1e-7},
-        {"plugin_cpu_us_per_frame", framesInWindow > 0 ? (processCpuPerS - stationCpuPerS) * window / framesInWindow * 1e-3 : 0.0},
+        {"plugin_cpu_us_per_frame",
+         framesInWindow > 0 ? (processCpuPerS - stationCpuPerS) * window / framesInWindow * 1e-3
+                            : 0.0},
         {"rss_start_kib", first.rssKiB},
         {"rss_end_kib", last.rssKiB},
         {"rss_peak_sampled_kib", peakRssKiB},
@@ -300,14 +320,19 @@ int main(int argc, char** argv) {
     try {
         Options options;
         options.module = BinDir() + "/VarnixViconPlugin.vdd";
-        CLI::App app{"pipeline_bench: stream one session through the real module with a host that does no work, "
-                     "and print latency, loss, CPU and memory as one JSON object"};
+        CLI::App app{
+            "pipeline_bench: stream one session through the real module with a host that does no "
+            "work, "
+            "and print latency, loss, CPU and memory as one JSON object"};
         app.add_option("-p,--profile", options.profile, "Station profile (JSON file)")->required();
-        app.add_option("-m,--module", options.module, "The plug-in module (default: beside this program)");
+        app.add_option("-m,--module", options.module,
+                       "The plug-in module (default: beside this program)");
         app.add_option("-d,--seconds", options.seconds, "Measured streaming time (default 20)");
-        app.add_option("--warmup", options.warmup, "Streaming before the measurement starts (default 1)");
-        app.add_option("--station-seconds", options.stationSeconds,
-                       "Length of the station-only phase that measures the station's cost (default 5)");
+        app.add_option("--warmup", options.warmup,
+                       "Streaming before the measurement starts (default 1)");
+        app.add_option(
+            "--station-seconds", options.stationSeconds,
+            "Length of the station-only phase that measures the station's cost (default 5)");
         CLI11_PARSE(app, argc, argv);
         return Run(options);
     } catch (const std::exception& e) {

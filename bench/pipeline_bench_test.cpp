@@ -26,8 +26,9 @@ std::string RunCommand(const std::string& command) {
 TEST(PipelineBench, SixteenSensorsReportMatchedPushesAndNoLoss) {
     const std::string bin = std::getenv("VARNIX_BIN_DIR");
     const std::string source = std::getenv("VARNIX_SOURCE_DIR");
-    const std::string output = RunCommand(bin + "/pipeline_bench -p " + source +
-                                   "/profiles/sensors16.json -d 2 --warmup 0.5 --station-seconds 0.5");
+    const std::string output =
+        RunCommand(bin + "/pipeline_bench -p " + source +
+                   "/profiles/sensors16.json -d 2 --warmup 0.5 --station-seconds 0.5");
     const nlohmann::json report = nlohmann::json::parse(output, nullptr, false);
     ASSERT_FALSE(report.is_discarded()) << "not one JSON object: " << output;
 
@@ -38,7 +39,8 @@ TEST(PipelineBench, SixteenSensorsReportMatchedPushesAndNoLoss) {
     EXPECT_EQ(report["failed_thread_starts"], 0);
     const auto& latency = report["latency_ready_to_push"];
     EXPECT_GE(latency["min_ms"].get<double>(), 0.0) << "a push before its frame was ready";
-    EXPECT_GE(latency["p50_ms"].get<double>(), report["latency_ready_to_poll"]["p50_ms"].get<double>());
+    EXPECT_GE(latency["p50_ms"].get<double>(),
+              report["latency_ready_to_poll"]["p50_ms"].get<double>());
     // Every device pushes every frame of the window (give or take the
     // deliveries in flight at either end of it).
     const double expected = 16.0 * report["frames_delivered"].get<double>();
@@ -56,17 +58,20 @@ namespace {
 TEST(RunBenchmarksScript, PrintsOneRowPerRunAndTheCloneCheck) {
     const std::string bin = std::getenv("VARNIX_BIN_DIR");
     const std::string source = std::getenv("VARNIX_SOURCE_DIR");
-    const std::string output = RunCommand(source + "/bench/run-benchmarks.sh --no-build --no-micro -B " + bin +
-                                          "/.. -s 16 -F '1 2' -L '0 1' -d 1 2>&1; echo exit=$?");
+    const std::string output =
+        RunCommand(source + "/bench/run-benchmarks.sh --no-build --no-micro -B " + bin +
+                   "/.. -s 16 -F '1 2' -L '0 1' -d 1 2>&1; echo exit=$?");
     EXPECT_NE(output.find("exit=0"), std::string::npos) << output;
     EXPECT_NE(output.find("machine: "), std::string::npos) << output;
-    EXPECT_NE(output.find("/pipeline_bench -p " + source + "/profiles/sensors16.json -d 1\n"), std::string::npos)
+    EXPECT_NE(output.find("/pipeline_bench -p " + source + "/profiles/sensors16.json -d 1\n"),
+              std::string::npos)
         << output;
     // A row per run: build folder, sensors, frame multiple, busy processes.
     EXPECT_TRUE(std::regex_search(output, std::regex("\n\\S+ +16 +1 +0 +7\\d\\.\\d"))) << output;
     EXPECT_TRUE(std::regex_search(output, std::regex("\n\\S+ +16 +2 +0 +3\\d\\.\\d"))) << output;
     EXPECT_TRUE(std::regex_search(output, std::regex("\n\\S+ +16 +1 +1 +7\\d\\.\\d"))) << output;
-    EXPECT_EQ(std::system("pgrep -f 'while :; do :; [d]one' >/dev/null"), 256) << "a busy process outlived the script";
+    EXPECT_EQ(std::system("pgrep -f 'while :; do :; [d]one' >/dev/null"), 256)
+        << "a busy process outlived the script";
     EXPECT_EQ(output.find("Traceback"), std::string::npos) << output;
 }
 

@@ -29,28 +29,34 @@
 namespace {
 
 void FutexWait(std::atomic<uint32_t>& word, uint32_t seen) {
-    syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAIT_PRIVATE, seen, nullptr, nullptr, 0);
+    syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAIT_PRIVATE, seen, nullptr,
+            nullptr, 0);
 }
 
 void FutexWakeAll(std::atomic<uint32_t>& word) {
-    syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0);
+    syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr,
+            nullptr, 0);
 }
 
 // The whole program; main catches what escapes it.
 int Run(int argc, char** argv) {
-    int    threads = 16;
-    int    frameMultiple = 1;
+    int threads = 16;
+    int frameMultiple = 1;
     double seconds = 10.0;
-    CLI::App app{"wake_floor: the CPU cost of waking N sleeping threads once per station frame, "
-                 "printed as one JSON object"};
-    app.add_option("-n,--threads", threads, "Sleeping threads, one per device (default 16)")->check(CLI::Range(1, 4096));
-    app.add_option("-F,--frame-multiple", frameMultiple, "Frame period in 13.5 ms steps (default 1)")
+    CLI::App app{
+        "wake_floor: the CPU cost of waking N sleeping threads once per station frame, "
+        "printed as one JSON object"};
+    app.add_option("-n,--threads", threads, "Sleeping threads, one per device (default 16)")
+        ->check(CLI::Range(1, 4096));
+    app.add_option("-F,--frame-multiple", frameMultiple,
+                   "Frame period in 13.5 ms steps (default 1)")
         ->check(CLI::Range(1, 1000));
-    app.add_option("-d,--seconds", seconds, "Measured time (default 10)")->check(CLI::PositiveNumber);
+    app.add_option("-d,--seconds", seconds, "Measured time (default 10)")
+        ->check(CLI::PositiveNumber);
     CLI11_PARSE(app, argc, argv);
 
     std::atomic<uint32_t> rings{0};
-    std::atomic<bool>     quit{false};
+    std::atomic<bool> quit{false};
     std::atomic<uint64_t> wakes{0};
     std::vector<std::thread> sleepers;
     try {
@@ -84,7 +90,8 @@ int Run(int argc, char** argv) {
         rings.fetch_add(1);
         FutexWakeAll(rings);
     }
-    const double window = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double window =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const int64_t cpu = varnix::bench::ProcessCpuNs() - cpuBefore;
     const uint64_t woken = wakes.load() - wakesBefore;
     quit = true;
@@ -99,7 +106,8 @@ int Run(int argc, char** argv) {
         {"frames", frames},
         {"wakes", woken},
         {"cpu_pct", static_cast<double>(cpu) / window * 1e-7},
-        {"cpu_us_per_wake", woken > 0 ? static_cast<double>(cpu) / static_cast<double>(woken) * 1e-3 : 0.0},
+        {"cpu_us_per_wake",
+         woken > 0 ? static_cast<double>(cpu) / static_cast<double>(woken) * 1e-3 : 0.0},
     };
     std::cout << report.dump() << "\n";
     return 0;

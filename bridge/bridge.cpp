@@ -66,26 +66,30 @@ using varnix::StationEntry;
 
 const char* varnix_initialize(VarnixMetadataBuf& pb, int frameThroughput,
                               int channelOrganizationSelection) {
-    return varnix::Call<VarnixInitializeFn, const char*>(StationEntry::Initialize, nullptr, &pb,
-                                                         frameThroughput,
-                                                         channelOrganizationSelection);
+    return varnix::Call<VarnixInitializeFn, const char*>(
+        StationEntry::Initialize, nullptr, &pb, frameThroughput, channelOrganizationSelection);
 }
 
 const char* varnix_scan(VarnixMetadataBuf& pb) {
     return varnix::Call<VarnixScanFn, const char*>(StationEntry::Scan, nullptr, &pb);
 }
 
-void varnix_start() { varnix::CallVoid(StationEntry::Start); }
+void varnix_start() {
+    varnix::CallVoid(StationEntry::Start);
+}
 
-void varnix_stop() { varnix::CallVoid(StationEntry::Stop); }
+void varnix_stop() {
+    varnix::CallVoid(StationEntry::Stop);
+}
 
-void varnix_close() { varnix::CallVoid(StationEntry::Close); }
+void varnix_close() {
+    varnix::CallVoid(StationEntry::Close);
+}
 
 bool varnix_configure(bool globalTriggerEnable, bool startInput, bool stopInput,
                       bool outputTriggers) {
-    return varnix::Call<VarnixConfigureFn, bool>(StationEntry::Configure, false,
-                                                 globalTriggerEnable, startInput, stopInput,
-                                                 outputTriggers);
+    return varnix::Call<VarnixConfigureFn, bool>(
+        StationEntry::Configure, false, globalTriggerEnable, startInput, stopInput, outputTriggers);
 }
 
 bool varnix_pollData(VarnixFrameBuf& frame) {
@@ -93,11 +97,11 @@ bool varnix_pollData(VarnixFrameBuf& frame) {
 }
 
 bool varnix_changeSensorMode(VarnixMetadataBuf& pb, const char* id, const char* sensorMode) {
-    return varnix::Call<VarnixChangeSensorModeFn, bool>(StationEntry::ChangeSensorMode, false,
-                                                        &pb, id, sensorMode);
+    return varnix::Call<VarnixChangeSensorModeFn, bool>(StationEntry::ChangeSensorMode, false, &pb,
+                                                        id, sensorMode);
 }
 
 const char* varnix_infoRequest(const char* id, int sensorInformationReq) {
-    return varnix::Call<VarnixInformationRequestFn, const char*>(
-        StationEntry::InformationRequest, nullptr, id, sensorInformationReq);
+    return varnix::Call<VarnixInformationRequestFn, const char*>(StationEntry::InformationRequest,
+                                                                 nullptr, id, sensorInformationReq);
 }

@@ -21,12 +21,12 @@
 VARNIX_EXPORT const char* varnix_initialize(VarnixMetadataBuf& pb, int frameThroughput,
                                             int channelOrganizationSelection);
 VARNIX_EXPORT const char* varnix_scan(VarnixMetadataBuf& pb);
-VARNIX_EXPORT void        varnix_start();
-VARNIX_EXPORT void        varnix_stop();
-VARNIX_EXPORT void        varnix_close();
-VARNIX_EXPORT bool        varnix_configure(bool globalTriggerEnable, bool startInput,
-                                           bool stopInput, bool outputTriggers);
-VARNIX_EXPORT bool        varnix_pollData(VarnixFrameBuf& frame);
-VARNIX_EXPORT bool        varnix_changeSensorMode(VarnixMetadataBuf& pb, const char* id,
-                                                  const char* sensorMode);
+VARNIX_EXPORT void varnix_start();
+VARNIX_EXPORT void varnix_stop();
+VARNIX_EXPORT void varnix_close();
+VARNIX_EXPORT bool varnix_configure(bool globalTriggerEnable, bool startInput, bool stopInput,
+                                    bool outputTriggers);
+VARNIX_EXPORT bool varnix_pollData(VarnixFrameBuf& frame);
+VARNIX_EXPORT bool varnix_changeSensorMode(VarnixMetadataBuf& pb, const char* id,
+                                           const char* sensorMode);
 VARNIX_EXPORT const char* varnix_infoRequest(const char* id, int sensorInformationReq);

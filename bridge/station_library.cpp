@@ -36,7 +36,7 @@ std::string ModuleFolder() {
 }
 
 bool FileExists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
 }
 
@@ -74,14 +74,13 @@ void Load(LoadedStation& loaded) {
         if (loaded.handle == nullptr) {
             const char* why = dlerror();
             if (tried.empty()) {
-                tried = (folder.empty() ? std::string("the plug-in's folder (unknown)")
-                                        : folder) ;
+                tried = (folder.empty() ? std::string("the plug-in's folder (unknown)") : folder);
             }
-            loaded.library.problem = std::string("station library ") + kStationLibraryName +
-                             " not found: looked in " + tried +
-                             " and in the loader's search path (" + (why ? why : "") +
-                             "); the station does not answer, so no devices and no samples. "
-                             "Put libVarnixAPI2.so beside the plug-in module.";
+            loaded.library.problem =
+                std::string("station library ") + kStationLibraryName + " not found: looked in " +
+                tried + " and in the loader's search path (" + (why ? why : "") +
+                "); the station does not answer, so no devices and no samples. "
+                "Put libVarnixAPI2.so beside the plug-in module.";
             loaded.library.path = tried;
             return;
         }
@@ -99,12 +98,13 @@ void Load(LoadedStation& loaded) {
     loaded.library.deleteObject =
         reinterpret_cast<void (*)(VarnixNative*)>(resolve("VarnixNative_Delete"));
     for (size_t i = 0; i < static_cast<size_t>(StationEntry::Count); ++i) {
-        loaded.library.getters[i] = reinterpret_cast<void* (*)(VarnixNative*)>(resolve(kGetterNames[i]));
+        loaded.library.getters[i] =
+            reinterpret_cast<void* (*)(VarnixNative*)>(resolve(kGetterNames[i]));
     }
     if (!missing.empty()) {
         loaded.library.problem = "station library " + loaded.library.path + " lacks " + missing +
-                         "; the station does not answer, so no devices and no samples. "
-                         "Install a station library of the matching version.";
+                                 "; the station does not answer, so no devices and no samples. "
+                                 "Install a station library of the matching version.";
         return;
     }
     loaded.library.usable = true;

@@ -22,9 +22,9 @@ enum class StationEntry {
 };
 
 struct StationLibrary {
-    bool usable = false;               // false: the station does not answer
-    std::string path;                  // what was loaded, or where it was looked for
-    std::string problem;               // why it does not answer, what to do; "" when usable
+    bool usable = false;  // false: the station does not answer
+    std::string path;     // what was loaded, or where it was looked for
+    std::string problem;  // why it does not answer, what to do; "" when usable
     VarnixNative* (*newObject)() = nullptr;
     void (*deleteObject)(VarnixNative*) = nullptr;
     void* (*getters[static_cast<int>(StationEntry::Count)])(VarnixNative*) = {};

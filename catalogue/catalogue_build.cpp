@@ -20,8 +20,8 @@ bool Ask(StationAnswerSource& answers, const char* what, const std::string& id, 
     const char* answer = answers.InfoRequest(id.c_str(), code);
     if (answer == nullptr) {
         result.ok = false;
-        result.failure = "station answered no text to information request " +
-                         std::to_string(code) + " for " + what + " \"" + id + "\"; no devices are published";
+        result.failure = "station answered no text to information request " + std::to_string(code) +
+                         " for " + what + " \"" + id + "\"; no devices are published";
         result.items.clear();
         return false;
     }
@@ -57,7 +57,8 @@ CatalogueBuildResult QueryItems(const char* itemListText, StationAnswerSource& a
     CatalogueBuildResult result;
     if (itemListText == nullptr) {
         result.ok = false;
-        result.failure = "station answered no item list to varnix_initialize; no devices are published";
+        result.failure =
+            "station answered no item list to varnix_initialize; no devices are published";
         return result;
     }
     // The text belongs to the station only until its next call: copy it first.

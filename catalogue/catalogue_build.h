@@ -58,7 +58,7 @@ protected:
 
 // Everything phase 1 learnt about one item. [host]
 struct ItemAnswers {
-    size_t      position = 0;   // place in the item list, empty items counted; index into the rates
+    size_t position = 0;        // place in the item list, empty items counted; index into the rates
     std::string unitText;       // answer to (item, 2)
     std::string channelName;    // latest answer to (group, 0) when the item was read
     std::string componentName;  // answer to (item, 0)
@@ -67,11 +67,11 @@ struct ItemAnswers {
 
 // The product of phase 1.
 struct CatalogueBuildResult {
-    bool                     ok = true;          // false: a request went unanswered
-    std::string              failure;            // one readable line when !ok
-    std::vector<ItemAnswers> items;              // non-empty items in list order; empty when !ok
-    size_t                   positionCount = 0;  // items in the list, empty ones included:
-                                                 // the rate array needs this many entries
+    bool ok = true;                  // false: a request went unanswered
+    std::string failure;             // one readable line when !ok
+    std::vector<ItemAnswers> items;  // non-empty items in list order; empty when !ok
+    size_t positionCount = 0;        // items in the list, empty ones included:
+                                     // the rate array needs this many entries
 };
 
 // [host] Phase 1. `itemListText` null is a failure (the station gave no item list).

@@ -20,7 +20,8 @@ int32_t WrappingAdd(int32_t a, int32_t b) {
 }  // namespace
 
 int32_t SamplesPerFrame(int32_t frameMultiple, double sampleRate) {
-    const double exact = (static_cast<double>(frameMultiple) * sampleRate) * kBaseFramePeriodSeconds;
+    const double exact =
+        (static_cast<double>(frameMultiple) * sampleRate) * kBaseFramePeriodSeconds;
     const double rounded = std::round(exact);
     // Written so that NaN fails too.
     if (!(rounded >= -2147483648.0 && rounded <= 2147483647.0)) {

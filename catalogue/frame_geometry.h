@@ -35,7 +35,7 @@ int32_t ValuesPerFrame(int32_t samplesPerFrame, int32_t streamCount);
 struct SensorGeometry {
     int32_t samplesPerFrame = 0;
     int32_t valuesPerFrame = 0;
-    int32_t frameOffset = 0;   // wrapping sum of valuesPerFrame of the sensors before
+    int32_t frameOffset = 0;  // wrapping sum of valuesPerFrame of the sensors before
     int32_t channelCount = 0;
 };
 

@@ -20,16 +20,16 @@
 namespace varnix {
 
 struct ChannelRecord {
-    std::string              name;            // answer to request 0 for the channel's group id
-    std::string              unitText;        // answer to request 2 for the channel's first item
+    std::string name;                         // answer to request 0 for the channel's group id
+    std::string unitText;                     // answer to request 2 for the channel's first item
     std::vector<std::string> componentNames;  // answer to request 0 per item, in item order
 };
 
 struct SensorRecord {
-    std::string                name;          // answer to request 3; distinct within the catalogue
-    double                     sampleRate = 0.0;   // rate at the position of the first item
-    int32_t                    streamCount = 0;    // items of the sensor
-    std::vector<ChannelRecord> channels;      // in order of first appearance
+    std::string name;                     // answer to request 3; distinct within the catalogue
+    double sampleRate = 0.0;              // rate at the position of the first item
+    int32_t streamCount = 0;              // items of the sensor
+    std::vector<ChannelRecord> channels;  // in order of first appearance
 };
 
 using SensorCatalogue = std::vector<SensorRecord>;

@@ -28,7 +28,8 @@ bool BuildSensorCatalogue(VarnixMetadataBuf& metadata, SensorCatalogue& catalogu
     failure.clear();
 
     std::memset(&metadata, 0, sizeof metadata);
-    const char* itemList = varnix_initialize(metadata, kFrameThroughput, kChannelOrganizationSelection);
+    const char* itemList =
+        varnix_initialize(metadata, kFrameThroughput, kChannelOrganizationSelection);
 
     BridgeAnswerSource station;
     const CatalogueBuildResult answers = QueryItems(itemList, station);

@@ -45,8 +45,8 @@ public:
     int32_t Count();
 
 private:
-    int32_t                   count_ = 1;  // guarded by mutex_
-    boost::mutex              mutex_;
+    int32_t count_ = 1;  // guarded by mutex_
+    boost::mutex mutex_;
     boost::condition_variable cond_;
 };
 

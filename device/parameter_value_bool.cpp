@@ -73,12 +73,24 @@ bool IParameterValueBool::AssignBytes(const uint8_t* bytes, uint32_t length) {
     return ReadExtra(reader) && reader.position == reader.length;
 }
 
-void IParameterValueBool::SetFlag1(bool flag) { flag1_ = flag ? 1 : 0; }
-bool IParameterValueBool::Flag1() { return flag1_ != 0; }
-void IParameterValueBool::SetFlag2(bool flag) { flag2_ = flag ? 1 : 0; }
-bool IParameterValueBool::Flag2() { return flag2_ != 0; }
-void IParameterValueBool::SetFlag3(bool flag) { flag3_ = flag ? 1 : 0; }
-bool IParameterValueBool::Flag3() { return flag3_ != 0; }
+void IParameterValueBool::SetFlag1(bool flag) {
+    flag1_ = flag ? 1 : 0;
+}
+bool IParameterValueBool::Flag1() {
+    return flag1_ != 0;
+}
+void IParameterValueBool::SetFlag2(bool flag) {
+    flag2_ = flag ? 1 : 0;
+}
+bool IParameterValueBool::Flag2() {
+    return flag2_ != 0;
+}
+void IParameterValueBool::SetFlag3(bool flag) {
+    flag3_ = flag ? 1 : 0;
+}
+bool IParameterValueBool::Flag3() {
+    return flag3_ != 0;
+}
 
 bool IParameterValueBool::Equals(IParameterValue& other) {
     IParameterValueBool copy;

@@ -31,30 +31,30 @@ public:
     IParameterValueBool() = default;
     ~IParameterValueBool() override = default;
 
-    int32_t TypeCode() override;                                   // 1
+    int32_t TypeCode() override;  // 1
     // Hands this object's byte form to target.AssignBytes and returns its answer.
-    bool    CopyTo(IParameterValue& target) override;              // 2
+    bool CopyTo(IParameterValue& target) override;  // 2
     // `bytes` is lent for the call. True only for a complete byte form of this
     // kind. Refuses null or empty input, fewer than 4 bytes, another type
     // code, fewer than 8 bytes and more than 8; the four one-byte fields are
     // taken in order while bytes remain, before the length is judged, so a
     // refused 5..7 or 9+ byte input has already changed some of them.
-    bool    AssignBytes(const uint8_t* bytes, uint32_t length) override;  // 3
-    void    SetFlag1(bool flag) override;                          // 4
-    bool    Flag1() override;                                      // 5
-    void    SetFlag2(bool flag) override;                          // 6
-    bool    Flag2() override;                                      // 7
-    void    SetFlag3(bool flag) override;                          // 8
-    bool    Flag3() override;                                      // 9
+    bool AssignBytes(const uint8_t* bytes, uint32_t length) override;  // 3
+    void SetFlag1(bool flag) override;                                 // 4
+    bool Flag1() override;                                             // 5
+    void SetFlag2(bool flag) override;                                 // 6
+    bool Flag2() override;                                             // 7
+    void SetFlag3(bool flag) override;                                 // 8
+    bool Flag3() override;                                             // 9
     // True when `other` copies into a fresh boolean value that matches this
     // one in typeCode and all four bytes.
-    bool    Equals(IParameterValue& other) override;               // 10
+    bool Equals(IParameterValue& other) override;  // 10
     // Stores the referenced byte as it is (a host may hand any non-zero byte).
-    void    SetValue(const bool& value) override;                  // 11
-    bool    Value() override;                                      // 12
+    void SetValue(const bool& value) override;  // 11
+    bool Value() override;                      // 12
     // The boolean kind has no bytes after offset 8.
-    void    WriteExtra(std::vector<uint8_t>& bytes) override;      // 13
-    bool    ReadExtra(ParameterValueReader& reader) override;      // 14
+    void WriteExtra(std::vector<uint8_t>& bytes) override;  // 13
+    bool ReadExtra(ParameterValueReader& reader) override;  // 14
 
 private:
     // The one-byte fields are kept as raw bytes: the host may write any byte,

@@ -99,7 +99,7 @@ void vDevice::RefreshEntrySteps() {
 
 bool vDevice::DeclareSession(int32_t sessionId, ISessionDeclaration* declaration) {
     GuardBoundary(services_, "vDevice::DeclareSession",
-                          [&] { DeclareSessionSteps(sessionId, declaration); });
+                  [&] { DeclareSessionSteps(sessionId, declaration); });
     return true;
 }
 
@@ -177,8 +177,8 @@ void vDevice::DeliverFrame() noexcept {
         if (context != nullptr) {
             int64_t first = nextSampleIndex_.load();
             ReleaseResult(context->PushSamples(sessionId_.load(), first, samplesPerFrame_,
-                                                       channelIndices_.data(), channelCount_,
-                                                       filledBuffer_, valuesPerFrame_));
+                                               channelIndices_.data(), channelCount_, filledBuffer_,
+                                               valuesPerFrame_));
             // A reset by SessionOpened or SoftwareStartTrigger while the host
             // held the push wins: the index is advanced only from the value
             // this push carried.

@@ -55,7 +55,8 @@ public:
     // Declares period, value count and, when "StartTrigger" is on, the
     // "Start" signal; publishes a new sample buffer; sets the configure
     // request. Always returns true. Allocates the new buffer.
-    bool DeclareSession(int32_t sessionId, ViconDigitalDevice::ISessionDeclaration* declaration) override;
+    bool DeclareSession(int32_t sessionId,
+                        ViconDigitalDevice::ISessionDeclaration* declaration) override;
     // Both restart the sample numbering at 0.
     void SessionOpened() override;
     void SoftwareStartTrigger() override;
@@ -94,7 +95,7 @@ public:
     int32_t ValuesPerFrame() const { return valuesPerFrame_; }
     int32_t FrameOffset() const { return frameOffset_; }
     int32_t ChannelCount() const { return channelCount_; }
-    double  SampleRate() const { return sampleRate_; }
+    double SampleRate() const { return sampleRate_; }
     const std::vector<int32_t>& ChannelIndices() const { return channelIndices_; }
     // [any] First-sample index of the next push; counts samples per stream.
     int64_t NextSampleIndex() const { return nextSampleIndex_.load(); }
@@ -105,34 +106,35 @@ private:
     void PublishNewSampleBuffer();
     void Trace(const char* text) const;
 
-    void DeclareSessionSteps(int32_t sessionId, ViconDigitalDevice::ISessionDeclaration* declaration);
+    void DeclareSessionSteps(int32_t sessionId,
+                             ViconDigitalDevice::ISessionDeclaration* declaration);
     void RefreshEntrySteps();
 
     std::atomic<ViconDigitalDevice::IDeviceContext*> context_{nullptr};  // [host] sets; all read
-    std::atomic<int32_t> sessionId_{0};           // [host] writes, [handoff] reads
-    const int32_t        samplesPerFrame_;
-    const int32_t        valuesPerFrame_;
-    const int32_t        frameOffset_;
-    const int32_t        channelCount_;
-    const std::vector<int32_t> channelIndices_;   // lent to the host with every push
+    std::atomic<int32_t> sessionId_{0};  // [host] writes, [handoff] reads
+    const int32_t samplesPerFrame_;
+    const int32_t valuesPerFrame_;
+    const int32_t frameOffset_;
+    const int32_t channelCount_;
+    const std::vector<int32_t> channelIndices_;  // lent to the host with every push
     // [host] resets to 0, [handoff] advances with compare-exchange so that a
     // reset during a push wins. 64-bit inside: it does not wrap.
     std::atomic<int64_t> nextSampleIndex_{0};
-    std::atomic<bool>    configureRequested_{false};  // [host] sets, [acquisition] clears
+    std::atomic<bool> configureRequested_{false};  // [host] sets, [acquisition] clears
     // [host] publishes a new buffer, [acquisition] copies into the current one.
-    std::atomic<float*>  sampleBuffer_{nullptr};
+    std::atomic<float*> sampleBuffer_{nullptr};
     // [acquisition] writes, [handoff] reads; ordered by the gate (see top).
-    const float*         filledBuffer_ = nullptr;
-    HandoffGate          gate_;
-    std::atomic<int32_t> readyState_{0};              // [host][acquisition] write, [host] reads
+    const float* filledBuffer_ = nullptr;
+    HandoffGate gate_;
+    std::atomic<int32_t> readyState_{0};  // [host][acquisition] write, [host] reads
     ViconDigitalDevice::IHostServices* const services_;
-    int32_t              entryToken_ = 0;             // [host] only, lent to FillEntries
-    std::atomic<bool>    redeclareRequested_{false};  // [host] only; atomic for sibling host threads
-    const double         sampleRate_;
+    int32_t entryToken_ = 0;                       // [host] only, lent to FillEntries
+    std::atomic<bool> redeclareRequested_{false};  // [host] only; atomic for sibling host threads
+    const double sampleRate_;
 
     // [host] Every buffer the device allocated; the ones replaced stay until
     // the device dies, since a copy or a push may still be using them.
-    std::mutex                            buffersMutex_;
+    std::mutex buffersMutex_;
     std::vector<std::unique_ptr<float[]>> buffers_;
 };
 

@@ -12,12 +12,12 @@
 namespace varnix::emulator {
 
 struct CallRecord {
-    uint64_t    sequence = 0;   // 0, 1, 2 ... in the order the calls arrived
-    std::string operation;      // "Log", "DefineDevice", "PushSamples", ...
-    std::string arguments;      // the arguments as text
-    uint64_t    thread = 0;     // kernel thread id of the caller
+    uint64_t sequence = 0;  // 0, 1, 2 ... in the order the calls arrived
+    std::string operation;  // "Log", "DefineDevice", "PushSamples", ...
+    std::string arguments;  // the arguments as text
+    uint64_t thread = 0;    // kernel thread id of the caller
     std::string threadName;
-    int64_t     timeNs = 0;     // CLOCK_MONOTONIC
+    int64_t timeNs = 0;  // CLOCK_MONOTONIC
 };
 
 // [host][acquisition][handoff] Every member may be called from any thread;
@@ -40,9 +40,9 @@ public:
     void SetObserver(Observer observer);
 
 private:
-    mutable std::mutex               mutex_;
-    std::vector<CallRecord>          records_;
-    std::shared_ptr<const Observer>  observer_;
+    mutable std::mutex mutex_;
+    std::vector<CallRecord> records_;
+    std::shared_ptr<const Observer> observer_;
 };
 
 }  // namespace varnix::emulator

@@ -7,8 +7,8 @@
 namespace varnix::emulator {
 
 void ContractMonitor::Report(std::string rule, std::string what, std::string expected) {
-    Violation violation{std::move(rule), std::move(what), std::move(expected),
-                        CurrentThreadId(), CurrentThreadName()};
+    Violation violation{std::move(rule), std::move(what), std::move(expected), CurrentThreadId(),
+                        CurrentThreadName()};
     std::lock_guard<std::mutex> lock(mutex_);
     ++total_;
     if (++counts_[violation.rule] <= kKeptPerRule) violations_.push_back(std::move(violation));

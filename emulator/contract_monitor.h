@@ -11,10 +11,10 @@
 namespace varnix::emulator {
 
 struct Violation {
-    std::string rule;       // short name: "concurrent-push", "after-shutdown", ...
-    std::string what;       // what the plug-in did, with the values
-    std::string expected;   // what the contract asks for
-    uint64_t    thread = 0; // kernel thread id of the offending call
+    std::string rule;      // short name: "concurrent-push", "after-shutdown", ...
+    std::string what;      // what the plug-in did, with the values
+    std::string expected;  // what the contract asks for
+    uint64_t thread = 0;   // kernel thread id of the offending call
     std::string threadName;
 };
 
@@ -33,10 +33,10 @@ public:
     std::map<std::string, size_t> CountsByRule() const;
 
 private:
-    mutable std::mutex            mutex_;
-    std::vector<Violation>        violations_;
+    mutable std::mutex mutex_;
+    std::vector<Violation> violations_;
     std::map<std::string, size_t> counts_;
-    size_t                        total_ = 0;
+    size_t total_ = 0;
 };
 
 // One line: "<rule>: <what> (expected <expected>) [thread <name> <id>]".

@@ -6,7 +6,9 @@ namespace varnix::emulator {
 
 namespace {
 
-std::string Text(const char* text) { return text != nullptr ? text : ""; }
+std::string Text(const char* text) {
+    return text != nullptr ? text : "";
+}
 
 }  // namespace
 
@@ -18,9 +20,10 @@ std::string HostDefinitionBuilder::OpenDeviceName() const {
 ViconDigitalDevice::IHostResult HostDefinitionBuilder::Enter(const char* operation,
                                                              const std::string& arguments) {
     if (!lent_.load()) {
-        core_.monitor.Report("builder-not-lent",
-                             std::string(operation) + " on the definition builder outside ProvideDeviceDefinitions",
-                             "the builder is used only during ProvideDeviceDefinitions");
+        core_.monitor.Report(
+            "builder-not-lent",
+            std::string(operation) + " on the definition builder outside ProvideDeviceDefinitions",
+            "the builder is used only during ProvideDeviceDefinitions");
     }
     return core_.Enter(operation, arguments, OpenDeviceName());
 }
@@ -33,19 +36,20 @@ ViconDigitalDevice::IHostResult HostDefinitionBuilder::DefineDevice(
     const char* manufacturer, const char* deviceName, const char* version,
     const char* deviceNameAgain, const char* deviceType, const char* addCommandCaption,
     const char* description) {
-    auto result = core_.Enter("DefineDevice",
-                              Quoted(manufacturer) + "," + Quoted(deviceName) + "," + Quoted(version) +
-                                  "," + Quoted(deviceNameAgain) + "," + Quoted(deviceType) + "," +
-                                  Quoted(addCommandCaption) + "," + Quoted(description),
-                              Text(deviceName));
+    auto result =
+        core_.Enter("DefineDevice",
+                    Quoted(manufacturer) + "," + Quoted(deviceName) + "," + Quoted(version) + "," +
+                        Quoted(deviceNameAgain) + "," + Quoted(deviceType) + "," +
+                        Quoted(addCommandCaption) + "," + Quoted(description),
+                    Text(deviceName));
     if (!lent_.load()) {
         core_.monitor.Report("builder-not-lent", "DefineDevice outside ProvideDeviceDefinitions",
                              "the builder is used only during ProvideDeviceDefinitions");
     }
     std::lock_guard<std::mutex> lock(mutex_);
     if (open_) {
-        ReportOrder("DefineDevice " + Quoted(deviceName) + " while " + Quoted(current_.name.c_str()) +
-                        " is still open",
+        ReportOrder("DefineDevice " + Quoted(deviceName) + " while " +
+                        Quoted(current_.name.c_str()) + " is still open",
                     "Commit before the next DefineDevice");
     }
     refused_ = result.error != nullptr;
@@ -78,23 +82,25 @@ ViconDigitalDevice::IHostResult HostDefinitionBuilder::AddBoolParameter(
     parameter.group = Text(group);
     parameter.flag = flag;
     parameter.reservedWasNull = reserved == nullptr;
-    parameter.defaultReported =
-        BoolValueState{value.TypeCode(), value.Value(), value.Flag1(), value.Flag2(), value.Flag3()};
+    parameter.defaultReported = BoolValueState{value.TypeCode(), value.Value(), value.Flag1(),
+                                               value.Flag2(), value.Flag3()};
     HostBoolValue copy;
     parameter.defaultCopied = value.CopyTo(copy);
     parameter.defaultValue = copy.State();
     const BoolValueState& read = parameter.defaultValue;
-    auto result = Enter("AddBoolParameter",
-                        Quoted(key) + "," + Quoted(displayName) + "," + Quoted(help) + "," +
-                            Quoted(group) + "," + (flag ? "true" : "false") + ",{type " +
-                            std::to_string(read.typeCode) + " value " + std::to_string(read.value) +
-                            " flags " + std::to_string(read.flag1) + std::to_string(read.flag2) +
-                            std::to_string(read.flag3) + (parameter.defaultCopied ? "" : " copy refused") +
-                            "}," + (reserved == nullptr ? "null" : "non-null"));
+    auto result =
+        Enter("AddBoolParameter",
+              Quoted(key) + "," + Quoted(displayName) + "," + Quoted(help) + "," + Quoted(group) +
+                  "," + (flag ? "true" : "false") + ",{type " + std::to_string(read.typeCode) +
+                  " value " + std::to_string(read.value) + " flags " + std::to_string(read.flag1) +
+                  std::to_string(read.flag2) + std::to_string(read.flag3) +
+                  (parameter.defaultCopied ? "" : " copy refused") + "}," +
+                  (reserved == nullptr ? "null" : "non-null"));
     std::lock_guard<std::mutex> lock(mutex_);
     if (result.error != nullptr || refused_) return result;
     if (!open_) {
-        ReportOrder("AddBoolParameter " + Quoted(key) + " with no device open", "DefineDevice first");
+        ReportOrder("AddBoolParameter " + Quoted(key) + " with no device open",
+                    "DefineDevice first");
         return result;
     }
     current_.parameters.push_back(std::move(parameter));
@@ -113,7 +119,8 @@ ViconDigitalDevice::IHostResult HostDefinitionBuilder::AddSignal(const char* nam
     return result;
 }
 
-ViconDigitalDevice::IHostResult HostDefinitionBuilder::AddOutput(const char* name, int32_t unitCode) {
+ViconDigitalDevice::IHostResult HostDefinitionBuilder::AddOutput(const char* name,
+                                                                 int32_t unitCode) {
     auto result = Enter("AddOutput", Quoted(name) + "," + std::to_string(unitCode));
     std::lock_guard<std::mutex> lock(mutex_);
     if (result.error != nullptr || refused_) return result;
@@ -140,7 +147,8 @@ ViconDigitalDevice::IHostResult HostDefinitionBuilder::AddComponent(const char* 
 
 void HostDefinitionBuilder::Unused5() {
     core_.log.Append("Unused5", "");
-    core_.monitor.Report("unused-slot", "IDeviceDefinitionBuilder slot 5 called", "slot 5 is never called");
+    core_.monitor.Report("unused-slot", "IDeviceDefinitionBuilder slot 5 called",
+                         "slot 5 is never called");
 }
 
 ViconDigitalDevice::IHostResult HostDefinitionBuilder::Commit() {

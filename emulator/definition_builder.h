@@ -32,7 +32,7 @@ public:
     ViconDigitalDevice::IHostResult AddSignal(const char* name) override;
     ViconDigitalDevice::IHostResult AddOutput(const char* name, int32_t unitCode) override;
     ViconDigitalDevice::IHostResult AddComponent(const char* name) override;
-    void                            Unused5() override;
+    void Unused5() override;
     ViconDigitalDevice::IHostResult Commit() override;
 
     // [host] Lending marks: calls outside a lending are violations.
@@ -47,12 +47,12 @@ private:
     void ReportOrder(const std::string& what, const std::string& expected);
     std::string OpenDeviceName() const;
 
-    HostCore&                     core_;
-    std::atomic<bool>             lent_{true};
-    mutable std::mutex            mutex_;
-    bool                          open_ = false;      // DefineDevice accepted, no Commit yet
-    bool                          refused_ = false;   // DefineDevice refused: ignore until Commit
-    DeviceDefinition              current_;
+    HostCore& core_;
+    std::atomic<bool> lent_{true};
+    mutable std::mutex mutex_;
+    bool open_ = false;     // DefineDevice accepted, no Commit yet
+    bool refused_ = false;  // DefineDevice refused: ignore until Commit
+    DeviceDefinition current_;
     std::vector<DeviceDefinition> devices_;
 };
 

@@ -27,26 +27,31 @@ HostDeviceContext::HostDeviceContext(HostCore& core, size_t index, std::string n
 
 ViconDigitalDevice::IHostResult HostDeviceContext::GetParameterValue(
     ViconDigitalDevice::IParameterValue& value, const char* key, const char* qualifier) {
-    auto result = core_.Enter("GetParameterValue", name_ + "," + Quoted(key) + "," + Quoted(qualifier), name_);
+    auto result = core_.Enter("GetParameterValue",
+                              name_ + "," + Quoted(key) + "," + Quoted(qualifier), name_);
     if (result.error != nullptr) return result;
     const std::optional<BoolValueState> stored = key != nullptr ? Parameter(key) : std::nullopt;
     if (!stored) {
-        return core_.errors.Issue("device " + name_ + " has no parameter " + Quoted(key), "GetParameterValue");
+        return core_.errors.Issue("device " + name_ + " has no parameter " + Quoted(key),
+                                  "GetParameterValue");
     }
     if (value.TypeCode() != stored->typeCode) {
-        return core_.errors.Issue("parameter " + Quoted(key) + " is boolean; the value object has type " +
+        return core_.errors.Issue("parameter " + Quoted(key) +
+                                      " is boolean; the value object has type " +
                                       std::to_string(value.TypeCode()),
                                   "GetParameterValue");
     }
     if (core_.settings.fill.load() == ParameterFill::kSetValue) {
-        static_cast<ViconDigitalDevice::IParameterValueTemplate<bool>&>(value).SetValue(stored->value);
+        static_cast<ViconDigitalDevice::IParameterValueTemplate<bool>&>(value).SetValue(
+            stored->value);
         return result;
     }
     const auto bytes = ToBytes(*stored);
     if (!value.AssignBytes(bytes.data(), static_cast<uint32_t>(bytes.size()))) {
-        core_.monitor.Report("parameter-bytes",
-                             "the plug-in's boolean value refused the 8-byte form of " + Quoted(key),
-                             "a boolean value accepts its kind's 8-byte form");
+        core_.monitor.Report(
+            "parameter-bytes",
+            "the plug-in's boolean value refused the 8-byte form of " + Quoted(key),
+            "a boolean value accepts its kind's 8-byte form");
     }
     return result;
 }
@@ -84,9 +89,10 @@ ViconDigitalDevice::IHostResult HostDeviceContext::PushSamples(
     PushRecord push;
     push.timeNs = MonotonicNowNs();
     if (pushesInFlight_.fetch_add(1) != 0) {
-        core_.monitor.Report("concurrent-push",
-                             "device " + name_ + " pushed while another push of it was still in the host",
-                             "one PushSamples at a time per device");
+        core_.monitor.Report(
+            "concurrent-push",
+            "device " + name_ + " pushed while another push of it was still in the host",
+            "one PushSamples at a time per device");
     }
     struct InFlight {
         std::atomic<int>& count;
@@ -110,18 +116,19 @@ ViconDigitalDevice::IHostResult HostDeviceContext::PushSamples(
         push.values.assign(values, values + valueCount);
     }
     const bool record = core_.settings.logPushes.load();
-    auto result = core_.Enter("PushSamples",
-                              record ? name_ + "," + std::to_string(sessionId) + "," +
-                                           std::to_string(firstSampleIndex) + "," +
-                                           std::to_string(samplesPerFrame) + "," +
-                                           std::to_string(channelCount) + "," + std::to_string(valueCount)
-                                     : std::string(),
-                              name_, record, true, &push.sequence);
+    auto result = core_.Enter(
+        "PushSamples",
+        record ? name_ + "," + std::to_string(sessionId) + "," + std::to_string(firstSampleIndex) +
+                     "," + std::to_string(samplesPerFrame) + "," + std::to_string(channelCount) +
+                     "," + std::to_string(valueCount)
+               : std::string(),
+        name_, record, true, &push.sequence);
     CheckPush(push, channelIndices, values);
 
     if (auto hook = core_.faults.CurrentPushHook()) {
-        PushView view{index_, name_.c_str(), push.pushNumber, sessionId, firstSampleIndex,
-                      samplesPerFrame, channelIndices, channelCount, values, valueCount, push.timeNs};
+        PushView view{index_,           name_.c_str(),   push.pushNumber, sessionId,
+                      firstSampleIndex, samplesPerFrame, channelIndices,  channelCount,
+                      values,           valueCount,      push.timeNs};
         // Nothing the host's own code throws may unwind into the plug-in.
         bool accepted = false;
         std::string why = "PushSamples refused by the push hook";
@@ -145,13 +152,16 @@ ViconDigitalDevice::IHostResult HostDeviceContext::PushSamples(
 
 std::string HostDeviceContext::Where(const PushRecord& push) const {
     return "device " + name_ + " push #" + std::to_string(push.pushNumber) + " (session " +
-           std::to_string(push.sessionId) + ", first sample " + std::to_string(push.firstSampleIndex) + ")";
+           std::to_string(push.sessionId) + ", first sample " +
+           std::to_string(push.firstSampleIndex) + ")";
 }
 
 void HostDeviceContext::CheckPush(const PushRecord& push, const int32_t* channelIndices,
                                   const float* values) {
-    if ((push.valueCount > 0 && values == nullptr) || (push.channelCount > 0 && channelIndices == nullptr)) {
-        core_.monitor.Report("null-pointer", Where(push) + " lent a null array with a positive count",
+    if ((push.valueCount > 0 && values == nullptr) ||
+        (push.channelCount > 0 && channelIndices == nullptr)) {
+        core_.monitor.Report("null-pointer",
+                             Where(push) + " lent a null array with a positive count",
                              "values and channel indices point at their counts of elements");
     }
     if (push.valueCount < 0 || push.channelCount < 0 || push.samplesPerFrame < 0) {
@@ -174,34 +184,39 @@ void HostDeviceContext::CheckPush(const PushRecord& push, const int32_t* channel
         core_.monitor.Report("undeclared-session",
                              Where(push) + ": session id " + std::to_string(push.sessionId) +
                                  " was never declared to this device",
-                             declaredIds.empty() ? std::string("no push before the device's first DeclareSession")
-                                                 : "a declared session id (" + declaredIds + ")");
+                             declaredIds.empty()
+                                 ? std::string("no push before the device's first DeclareSession")
+                                 : "a declared session id (" + declaredIds + ")");
     }
     if (declaredCount && *declaredCount != push.valueCount) {
-        core_.monitor.Report("value-count",
-                             Where(push) + " carries " + std::to_string(push.valueCount) + " values",
-                             "the " + std::to_string(*declaredCount) + " declared with SetValueCount");
+        core_.monitor.Report(
+            "value-count", Where(push) + " carries " + std::to_string(push.valueCount) + " values",
+            "the " + std::to_string(*declaredCount) + " declared with SetValueCount");
     }
     if (!definition_) {
         if (!reportedMissingDefinition_.exchange(true)) {
-            core_.monitor.Report("no-definition", "device " + name_ + " pushes but no committed definition has its name",
-                                 "RegisterDevice names a device published by ProvideDeviceDefinitions");
+            core_.monitor.Report(
+                "no-definition",
+                "device " + name_ + " pushes but no committed definition has its name",
+                "RegisterDevice names a device published by ProvideDeviceDefinitions");
         }
         return;
     }
     const int64_t components = static_cast<int64_t>(definition_->ComponentCount());
     if (components * push.samplesPerFrame != push.valueCount) {
-        core_.monitor.Report("value-count",
-                             Where(push) + " carries " + std::to_string(push.valueCount) + " values with " +
-                                 std::to_string(push.samplesPerFrame) + " samples per frame",
-                             std::to_string(components) + " components x " +
-                                 std::to_string(push.samplesPerFrame) + " samples per frame = " +
-                                 std::to_string(components * push.samplesPerFrame));
+        core_.monitor.Report(
+            "value-count",
+            Where(push) + " carries " + std::to_string(push.valueCount) + " values with " +
+                std::to_string(push.samplesPerFrame) + " samples per frame",
+            std::to_string(components) + " components x " + std::to_string(push.samplesPerFrame) +
+                " samples per frame = " + std::to_string(components * push.samplesPerFrame));
     }
-    if (static_cast<size_t>(push.channelCount) != definition_->outputs.size() && push.channelCount >= 0) {
-        core_.monitor.Report("channel-count",
-                             Where(push) + " names " + std::to_string(push.channelCount) + " channels",
-                             std::to_string(definition_->outputs.size()) + " outputs in the definition");
+    if (static_cast<size_t>(push.channelCount) != definition_->outputs.size() &&
+        push.channelCount >= 0) {
+        core_.monitor.Report(
+            "channel-count",
+            Where(push) + " names " + std::to_string(push.channelCount) + " channels",
+            std::to_string(definition_->outputs.size()) + " outputs in the definition");
     }
 }
 
@@ -234,7 +249,8 @@ void HostDeviceContext::RecordPeriod(int32_t sessionId, int64_t period) {
 
 void HostDeviceContext::RecordSignal(int32_t sessionId, DeclaredSignal signal) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (auto* session = Latest(declarations_, sessionId)) session->signals.push_back(std::move(signal));
+    if (auto* session = Latest(declarations_, sessionId))
+        session->signals.push_back(std::move(signal));
 }
 
 void HostDeviceContext::RecordOption(int32_t sessionId, int32_t option) {

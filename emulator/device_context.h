@@ -20,16 +20,16 @@ namespace varnix::emulator {
 
 struct DeclaredSignal {
     std::string name;
-    int32_t     value1 = 0, value2 = 0, value3 = 0, value4 = 0;
-    bool        flag = false;
+    int32_t value1 = 0, value2 = 0, value3 = 0, value4 = 0;
+    bool flag = false;
 };
 
 // What one DeclareSession told the host.
 struct DeclaredSession {
-    int32_t                 sessionId = 0;
-    std::optional<int64_t>  period;
-    std::optional<int32_t>  valueCount;
-    std::optional<int32_t>  option;
+    int32_t sessionId = 0;
+    std::optional<int64_t> period;
+    std::optional<int32_t> valueCount;
+    std::optional<int32_t> option;
     std::vector<DeclaredSignal> signals;
 };
 
@@ -55,9 +55,8 @@ public:
     // Pointers are read during the call only. Allocates; may sleep.
     ViconDigitalDevice::IHostResult PushSamples(int32_t sessionId, int64_t firstSampleIndex,
                                                 int32_t samplesPerFrame,
-                                                const int32_t* channelIndices,
-                                                int32_t channelCount, const float* values,
-                                                int32_t valueCount) override;
+                                                const int32_t* channelIndices, int32_t channelCount,
+                                                const float* values, int32_t valueCount) override;
     // [host][acquisition]
     bool RequestUpdate() override;
 
@@ -89,21 +88,21 @@ private:
     void CheckPush(const PushRecord& push, const int32_t* channelIndices, const float* values);
     std::string Where(const PushRecord& push) const;
 
-    HostCore&                       core_;
-    const size_t                    index_;       // set at registration, read by every thread
-    const std::string               name_;
+    HostCore& core_;
+    const size_t index_;  // set at registration, read by every thread
+    const std::string name_;
     const std::optional<DeviceDefinition> definition_;
-    std::atomic<int>                pushesInFlight_{0};   // [handoff] in and out of PushSamples
-    std::atomic<uint64_t>           pushCount_{0};        // [handoff] counts, [host] reads
-    std::atomic<uint64_t>           requestUpdates_{0};   // [host][acquisition] count
-    std::atomic<bool>               reportedMissingDefinition_{false};  // [handoff]
+    std::atomic<int> pushesInFlight_{0};                  // [handoff] in and out of PushSamples
+    std::atomic<uint64_t> pushCount_{0};                  // [handoff] counts, [host] reads
+    std::atomic<uint64_t> requestUpdates_{0};             // [host][acquisition] count
+    std::atomic<bool> reportedMissingDefinition_{false};  // [handoff]
 
     // [host] declares and sets parameters, [acquisition] reads parameters,
     // [handoff] records pushes; never held while the plug-in is called.
-    mutable std::mutex                    mutex_;  // guards everything below
+    mutable std::mutex mutex_;  // guards everything below
     std::map<std::string, BoolValueState> parameters_;
-    std::vector<DeclaredSession>          declarations_;
-    std::vector<PushRecord>               pushes_;
+    std::vector<DeclaredSession> declarations_;
+    std::vector<PushRecord> pushes_;
 };
 
 }  // namespace varnix::emulator

@@ -6,13 +6,15 @@ namespace varnix::emulator {
 
 std::array<uint8_t, 8> ToBytes(const BoolValueState& state) {
     const uint32_t code = static_cast<uint32_t>(state.typeCode);
-    return {static_cast<uint8_t>(code), static_cast<uint8_t>(code >> 8),
-            static_cast<uint8_t>(code >> 16), static_cast<uint8_t>(code >> 24),
+    return {static_cast<uint8_t>(code),        static_cast<uint8_t>(code >> 8),
+            static_cast<uint8_t>(code >> 16),  static_cast<uint8_t>(code >> 24),
             static_cast<uint8_t>(state.value), static_cast<uint8_t>(state.flag1),
             static_cast<uint8_t>(state.flag2), static_cast<uint8_t>(state.flag3)};
 }
 
-int32_t HostBoolValue::TypeCode() { return state_.typeCode; }
+int32_t HostBoolValue::TypeCode() {
+    return state_.typeCode;
+}
 
 bool HostBoolValue::CopyTo(ViconDigitalDevice::IParameterValue& target) {
     const auto fixed = ToBytes(state_);
@@ -37,12 +39,24 @@ bool HostBoolValue::AssignBytes(const uint8_t* bytes, uint32_t length) {
     return ReadExtra(reader) && reader.position == length;
 }
 
-void HostBoolValue::SetFlag1(bool flag) { state_.flag1 = flag; }
-bool HostBoolValue::Flag1() { return state_.flag1; }
-void HostBoolValue::SetFlag2(bool flag) { state_.flag2 = flag; }
-bool HostBoolValue::Flag2() { return state_.flag2; }
-void HostBoolValue::SetFlag3(bool flag) { state_.flag3 = flag; }
-bool HostBoolValue::Flag3() { return state_.flag3; }
+void HostBoolValue::SetFlag1(bool flag) {
+    state_.flag1 = flag;
+}
+bool HostBoolValue::Flag1() {
+    return state_.flag1;
+}
+void HostBoolValue::SetFlag2(bool flag) {
+    state_.flag2 = flag;
+}
+bool HostBoolValue::Flag2() {
+    return state_.flag2;
+}
+void HostBoolValue::SetFlag3(bool flag) {
+    state_.flag3 = flag;
+}
+bool HostBoolValue::Flag3() {
+    return state_.flag3;
+}
 
 bool HostBoolValue::Equals(ViconDigitalDevice::IParameterValue& other) {
     HostBoolValue copy;
@@ -53,9 +67,15 @@ bool HostBoolValue::Equals(ViconDigitalDevice::IParameterValue& other) {
            theirs.flag3 == state_.flag3;
 }
 
-void HostBoolValue::SetValue(const bool& value) { state_.value = value; }
-bool HostBoolValue::Value() { return state_.value; }
+void HostBoolValue::SetValue(const bool& value) {
+    state_.value = value;
+}
+bool HostBoolValue::Value() {
+    return state_.value;
+}
 void HostBoolValue::WriteExtra(std::vector<uint8_t>&) {}
-bool HostBoolValue::ReadExtra(ViconDigitalDevice::ParameterValueReader&) { return true; }
+bool HostBoolValue::ReadExtra(ViconDigitalDevice::ParameterValueReader&) {
+    return true;
+}
 
 }  // namespace varnix::emulator

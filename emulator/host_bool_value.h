@@ -14,10 +14,10 @@ namespace varnix::emulator {
 
 struct BoolValueState {
     int32_t typeCode = 1;
-    bool    value = false;
-    bool    flag1 = false;
-    bool    flag2 = false;
-    bool    flag3 = false;
+    bool value = false;
+    bool flag1 = false;
+    bool flag2 = false;
+    bool flag3 = false;
 };
 
 // The 8-byte form of a boolean value.
@@ -31,19 +31,19 @@ public:
     explicit HostBoolValue(const BoolValueState& state) : state_(state) {}
 
     int32_t TypeCode() override;
-    bool    CopyTo(ViconDigitalDevice::IParameterValue& target) override;
-    bool    AssignBytes(const uint8_t* bytes, uint32_t length) override;
-    void    SetFlag1(bool flag) override;
-    bool    Flag1() override;
-    void    SetFlag2(bool flag) override;
-    bool    Flag2() override;
-    void    SetFlag3(bool flag) override;
-    bool    Flag3() override;
-    bool    Equals(ViconDigitalDevice::IParameterValue& other) override;
-    void    SetValue(const bool& value) override;
-    bool    Value() override;
-    void    WriteExtra(std::vector<uint8_t>& bytes) override;
-    bool    ReadExtra(ViconDigitalDevice::ParameterValueReader& reader) override;
+    bool CopyTo(ViconDigitalDevice::IParameterValue& target) override;
+    bool AssignBytes(const uint8_t* bytes, uint32_t length) override;
+    void SetFlag1(bool flag) override;
+    bool Flag1() override;
+    void SetFlag2(bool flag) override;
+    bool Flag2() override;
+    void SetFlag3(bool flag) override;
+    bool Flag3() override;
+    bool Equals(ViconDigitalDevice::IParameterValue& other) override;
+    void SetValue(const bool& value) override;
+    bool Value() override;
+    void WriteExtra(std::vector<uint8_t>& bytes) override;
+    bool ReadExtra(ViconDigitalDevice::ParameterValueReader& reader) override;
 
     const BoolValueState& State() const { return state_; }
 

@@ -11,7 +11,8 @@ ViconDigitalDevice::IHostResult HostCore::Enter(const std::string& operation,
     const uint64_t place = record ? log.Append(operation, arguments) : 0;
     if (sequence != nullptr) *sequence = place;
     if (ShutdownReturned()) {
-        monitor.Report("after-shutdown", operation + "(" + arguments + ") called after Shutdown returned",
+        monitor.Report("after-shutdown",
+                       operation + "(" + arguments + ") called after Shutdown returned",
                        "no call into the host once Shutdown has returned");
     }
     if (canFail && faults.ShouldFail(operation, device)) {

@@ -22,27 +22,27 @@ enum class ParameterFill { kAssignBytes, kSetValue };
 // thread calls the host.
 struct HostSettings {
     std::atomic<uint32_t> timebase{1000000000u};  // ticks per second: nanoseconds
-    std::atomic<int32_t>  startCode{7};
+    std::atomic<int32_t> startCode{7};
     std::atomic<ParameterFill> fill{ParameterFill::kAssignBytes};
-    std::atomic<uint32_t> entryCount{0};          // GetEntryCount answers this
-    std::atomic<int32_t>  fillEntriesFlag{0};     // FillEntries writes this to *flag
-    std::atomic<bool>     fillFirstEntry{false};  // FillEntries fills entries[0]
-    std::atomic<bool>     requestUpdateAnswer{true};
+    std::atomic<uint32_t> entryCount{0};      // GetEntryCount answers this
+    std::atomic<int32_t> fillEntriesFlag{0};  // FillEntries writes this to *flag
+    std::atomic<bool> fillFirstEntry{false};  // FillEntries fills entries[0]
+    std::atomic<bool> requestUpdateAnswer{true};
     // The full push list of every device (HostDeviceContext::Pushes), grown
     // by one record a push: for tests that look at every push afterwards.
     // vdd-host turns it off, so an hour-long capture stays the same size.
-    std::atomic<bool>     keepPushRecords{true};
-    std::atomic<bool>     keepPushValues{true};   // copy the values into each kept record
-    std::atomic<bool>     logPushes{true};        // put every push in the call log
+    std::atomic<bool> keepPushRecords{true};
+    std::atomic<bool> keepPushValues{true};  // copy the values into each kept record
+    std::atomic<bool> logPushes{true};       // put every push in the call log
 };
 
 class HostCore {
 public:
-    CallLog         log;
+    CallLog log;
     ContractMonitor monitor;
-    ErrorLedger     errors{monitor};
-    FaultSwitches   faults;
-    HostSettings    settings;
+    ErrorLedger errors{monitor};
+    FaultSwitches faults;
+    HostSettings settings;
 
     // [any thread] The front door of every host operation: records the call
     // (unless `record` is false; `sequence` receives its place in the log),
@@ -51,8 +51,7 @@ public:
     // for (a fresh error the plug-in must release) or success. Allocates;
     // takes short internal locks; never calls the plug-in.
     ViconDigitalDevice::IHostResult Enter(const std::string& operation,
-                                          const std::string& arguments,
-                                          const std::string& device,
+                                          const std::string& arguments, const std::string& device,
                                           bool record = true, bool canFail = true,
                                           uint64_t* sequence = nullptr);
 

@@ -32,8 +32,8 @@ public:
     const std::string& Operation() const { return operation_; }
 
 private:
-    std::string      text_;
-    std::string      operation_;
+    std::string text_;
+    std::string operation_;
     ContractMonitor& monitor_;
     std::atomic<int> releases_{0};
 };
@@ -50,8 +50,8 @@ public:
     size_t ReleasedTwice() const;  // released more than once
 
 private:
-    ContractMonitor&                       monitor_;
-    mutable std::mutex                     mutex_;
+    ContractMonitor& monitor_;
+    mutable std::mutex mutex_;
     std::deque<std::unique_ptr<HostError>> errors_;
 };
 

@@ -43,10 +43,10 @@ public:
     std::shared_ptr<const PushHook> CurrentPushHook() const;
 
 private:
-    mutable std::mutex                        mutex_;
+    mutable std::mutex mutex_;
     std::set<std::pair<std::string, std::string>> failing_;  // (operation, device)
-    std::map<std::string, int64_t>            holds_;        // device -> ms
-    std::shared_ptr<const PushHook>           hook_;
+    std::map<std::string, int64_t> holds_;                   // device -> ms
+    std::shared_ptr<const PushHook> hook_;
 };
 
 }  // namespace varnix::emulator

@@ -19,13 +19,19 @@ Fn Resolve(void* handle, const std::string& name, std::vector<std::string>& miss
 }  // namespace
 
 const std::vector<std::string>& PluginModule::EntryPointNames() {
-    static const std::vector<std::string> names = {
-        "HostAPIVersion",           "PluginAPIVersion",           "Initialise", "ProvideDeviceDefinitions",
-        "BeginDeviceInstantiation", "OnManualDeviceInstantiation", "Shutdown"};
+    static const std::vector<std::string> names = {"HostAPIVersion",
+                                                   "PluginAPIVersion",
+                                                   "Initialise",
+                                                   "ProvideDeviceDefinitions",
+                                                   "BeginDeviceInstantiation",
+                                                   "OnManualDeviceInstantiation",
+                                                   "Shutdown"};
     return names;
 }
 
-PluginModule::~PluginModule() { Unload(); }
+PluginModule::~PluginModule() {
+    Unload();
+}
 
 void PluginModule::Fail(ModuleLoadError error, std::string text) {
     error_ = error;
@@ -38,13 +44,14 @@ bool PluginModule::Load(const std::string& path) {
     error_ = ModuleLoadError::kNone;
     errorText_.clear();
     missing_.clear();
-    struct stat info{};
+    struct stat info {};
     if (stat(path.c_str(), &info) != 0) {
         Fail(ModuleLoadError::kFileMissing, "plug-in module " + path + ": no such file");
         return false;
     }
     if (S_ISDIR(info.st_mode)) {
-        Fail(ModuleLoadError::kNotLoadable, "plug-in module " + path + ": is a directory, not a module file");
+        Fail(ModuleLoadError::kNotLoadable,
+             "plug-in module " + path + ": is a directory, not a module file");
         return false;
     }
     // A bare file name would send the loader searching its library path; the
@@ -54,8 +61,8 @@ bool PluginModule::Load(const std::string& path) {
     void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         const char* why = dlerror();
-        Fail(ModuleLoadError::kNotLoadable,
-             "plug-in module " + path + ": the loader refused it: " + (why ? why : "unknown reason"));
+        Fail(ModuleLoadError::kNotLoadable, "plug-in module " + path + ": the loader refused it: " +
+                                                (why ? why : "unknown reason"));
         return false;
     }
     const auto& names = EntryPointNames();
@@ -78,19 +85,28 @@ bool PluginModule::Load(const std::string& path) {
     return true;
 }
 
-void PluginModule::HostAPIVersion(void* ignored, int32_t hostVersion) { hostApiVersion_(ignored, hostVersion); }
-int32_t PluginModule::PluginAPIVersion() { return pluginApiVersion_(); }
-bool PluginModule::Initialise(ViconDigitalDevice::IHostServices* services) { return initialise_(services); }
+void PluginModule::HostAPIVersion(void* ignored, int32_t hostVersion) {
+    hostApiVersion_(ignored, hostVersion);
+}
+int32_t PluginModule::PluginAPIVersion() {
+    return pluginApiVersion_();
+}
+bool PluginModule::Initialise(ViconDigitalDevice::IHostServices* services) {
+    return initialise_(services);
+}
 void PluginModule::ProvideDeviceDefinitions(ViconDigitalDevice::IDeviceDefinitionBuilder* builder) {
     provide_(builder);
 }
 void PluginModule::BeginDeviceInstantiation(ViconDigitalDevice::IDeviceRegistrar* registrar) {
     begin_(registrar);
 }
-void PluginModule::OnManualDeviceInstantiation(void* hostArg1, const char* hostText, void* hostArg3) {
+void PluginModule::OnManualDeviceInstantiation(void* hostArg1, const char* hostText,
+                                               void* hostArg3) {
     manual_(hostArg1, hostText, hostArg3);
 }
-void PluginModule::Shutdown() { shutdown_(); }
+void PluginModule::Shutdown() {
+    shutdown_();
+}
 
 bool PluginModule::Unload() {
     if (handle_ == nullptr) return true;
@@ -98,7 +114,8 @@ bool PluginModule::Unload() {
     handle_ = nullptr;
     if (dlclose(handle) != 0) {
         const char* why = dlerror();
-        errorText_ = "plug-in module " + path_ + ": unload failed: " + (why ? why : "unknown reason");
+        errorText_ =
+            "plug-in module " + path_ + ": unload failed: " + (why ? why : "unknown reason");
         return false;
     }
     return true;

@@ -41,13 +41,13 @@ public:
     void* Handle() const { return handle_; }
 
     // The entry points. Loaded() must be true.
-    void    HostAPIVersion(void* ignored, int32_t hostVersion);
+    void HostAPIVersion(void* ignored, int32_t hostVersion);
     int32_t PluginAPIVersion();
-    bool    Initialise(ViconDigitalDevice::IHostServices* services);
-    void    ProvideDeviceDefinitions(ViconDigitalDevice::IDeviceDefinitionBuilder* builder);
-    void    BeginDeviceInstantiation(ViconDigitalDevice::IDeviceRegistrar* registrar);
-    void    OnManualDeviceInstantiation(void* hostArg1, const char* hostText, void* hostArg3);
-    void    Shutdown();
+    bool Initialise(ViconDigitalDevice::IHostServices* services);
+    void ProvideDeviceDefinitions(ViconDigitalDevice::IDeviceDefinitionBuilder* builder);
+    void BeginDeviceInstantiation(ViconDigitalDevice::IDeviceRegistrar* registrar);
+    void OnManualDeviceInstantiation(void* hostArg1, const char* hostText, void* hostArg3);
+    void Shutdown();
 
     // dlclose; harmless when not loaded. Returns false (with ErrorText) when
     // the loader reports a failure.
@@ -64,19 +64,19 @@ private:
 
     void Fail(ModuleLoadError error, std::string text);
 
-    std::string              path_;
-    void*                    handle_ = nullptr;
-    ModuleLoadError          error_ = ModuleLoadError::kNone;
-    std::string              errorText_;
+    std::string path_;
+    void* handle_ = nullptr;
+    ModuleLoadError error_ = ModuleLoadError::kNone;
+    std::string errorText_;
     std::vector<std::string> missing_;
 
-    HostApiVersionFn   hostApiVersion_ = nullptr;
+    HostApiVersionFn hostApiVersion_ = nullptr;
     PluginApiVersionFn pluginApiVersion_ = nullptr;
-    InitialiseFn       initialise_ = nullptr;
-    ProvideFn          provide_ = nullptr;
-    BeginFn            begin_ = nullptr;
-    ManualFn           manual_ = nullptr;
-    ShutdownFn         shutdown_ = nullptr;
+    InitialiseFn initialise_ = nullptr;
+    ProvideFn provide_ = nullptr;
+    BeginFn begin_ = nullptr;
+    ManualFn manual_ = nullptr;
+    ShutdownFn shutdown_ = nullptr;
 };
 
 }  // namespace varnix::emulator

@@ -10,21 +10,21 @@
 namespace varnix::emulator {
 
 struct OutputDefinition {
-    std::string              name;
-    int32_t                  unitCode = 0;
+    std::string name;
+    int32_t unitCode = 0;
     std::vector<std::string> components;
 };
 
 struct ParameterDefinition {
-    std::string    key;
-    std::string    displayName;
-    std::string    help;
-    std::string    group;
-    bool           flag = false;
-    BoolValueState defaultValue;           // read through the plug-in's CopyTo (the byte form)
-    bool           defaultCopied = false;  // CopyTo answered true
-    BoolValueState defaultReported;        // what its TypeCode, Value and Flag1..3 answer
-    bool           reservedWasNull = true;
+    std::string key;
+    std::string displayName;
+    std::string help;
+    std::string group;
+    bool flag = false;
+    BoolValueState defaultValue;     // read through the plug-in's CopyTo (the byte form)
+    bool defaultCopied = false;      // CopyTo answered true
+    BoolValueState defaultReported;  // what its TypeCode, Value and Flag1..3 answer
+    bool reservedWasNull = true;
 };
 
 struct DeviceDefinition {
@@ -35,9 +35,9 @@ struct DeviceDefinition {
     std::string type;
     std::string addCommandCaption;
     std::string description;
-    std::vector<OutputDefinition>    outputs;
+    std::vector<OutputDefinition> outputs;
     std::vector<ParameterDefinition> parameters;
-    std::vector<std::string>         signals;
+    std::vector<std::string> signals;
     bool committed = false;
 
     // Streams of the device: every component of every output.

@@ -5,14 +5,16 @@
 namespace varnix::emulator {
 
 ViconDigitalDevice::IHostResult HostSessionDeclaration::Enter(const char* operation,
-                                                              const std::string& arguments, bool canFail) {
+                                                              const std::string& arguments,
+                                                              bool canFail) {
     if (!lent_.load()) {
         core_.monitor.Report("declaration-not-lent",
                              std::string(operation) + " on the session declaration of device " +
                                  context_.Name() + " after DeclareSession returned",
                              "the declaration is used only during DeclareSession");
     }
-    return core_.Enter(operation, context_.Name() + "," + std::to_string(sessionId_) + "," + arguments,
+    return core_.Enter(operation,
+                       context_.Name() + "," + std::to_string(sessionId_) + "," + arguments,
                        context_.Name(), true, canFail);
 }
 
@@ -22,17 +24,16 @@ ViconDigitalDevice::IHostResult HostSessionDeclaration::SetPeriod(int64_t period
     return result;
 }
 
-ViconDigitalDevice::IHostResult HostSessionDeclaration::DeclareSignal(const char* name, int32_t value1,
-                                                                      int32_t value2, int32_t value3,
-                                                                      int32_t value4, bool flag) {
+ViconDigitalDevice::IHostResult HostSessionDeclaration::DeclareSignal(
+    const char* name, int32_t value1, int32_t value2, int32_t value3, int32_t value4, bool flag) {
     auto result = Enter("DeclareSignal",
-                        Quoted(name) + "," + std::to_string(value1) + "," + std::to_string(value2) + "," +
-                            std::to_string(value3) + "," + std::to_string(value4) + "," +
+                        Quoted(name) + "," + std::to_string(value1) + "," + std::to_string(value2) +
+                            "," + std::to_string(value3) + "," + std::to_string(value4) + "," +
                             (flag ? "true" : "false"),
                         true);
     if (result.error == nullptr) {
-        context_.RecordSignal(sessionId_, DeclaredSignal{name != nullptr ? name : "", value1, value2,
-                                                         value3, value4, flag});
+        context_.RecordSignal(sessionId_, DeclaredSignal{name != nullptr ? name : "", value1,
+                                                         value2, value3, value4, flag});
     }
     return result;
 }

@@ -19,7 +19,8 @@ public:
 
     ViconDigitalDevice::IHostResult SetPeriod(int64_t period) override;
     ViconDigitalDevice::IHostResult DeclareSignal(const char* name, int32_t value1, int32_t value2,
-                                                  int32_t value3, int32_t value4, bool flag) override;
+                                                  int32_t value3, int32_t value4,
+                                                  bool flag) override;
     void SetOption(int32_t option) override;
     ViconDigitalDevice::IHostResult SetValueCount(int32_t count) override;
 
@@ -27,12 +28,13 @@ public:
     void EndLending() { lent_.store(false); }
 
 private:
-    ViconDigitalDevice::IHostResult Enter(const char* operation, const std::string& arguments, bool canFail);
+    ViconDigitalDevice::IHostResult Enter(const char* operation, const std::string& arguments,
+                                          bool canFail);
 
-    HostCore&          core_;
+    HostCore& core_;
     HostDeviceContext& context_;
-    const int32_t      sessionId_;
-    std::atomic<bool>  lent_{true};
+    const int32_t sessionId_;
+    std::atomic<bool> lent_{true};
 };
 
 }  // namespace varnix::emulator

@@ -29,8 +29,8 @@ class TestHost::RegistrarImpl final : public ViconDigitalDevice::IDeviceRegistra
 public:
     explicit RegistrarImpl(TestHost& host) : host_(host) {}
     // [host]
-    ViconDigitalDevice::IHostResult RegisterDevice(void* hostArg1, const char* deviceName, void* hostArg3,
-                                                   const char* deviceNameAgain,
+    ViconDigitalDevice::IHostResult RegisterDevice(void* hostArg1, const char* deviceName,
+                                                   void* hostArg3, const char* deviceNameAgain,
                                                    ViconDigitalDevice::IDevice* device) override {
         return host_.Register(hostArg1, deviceName, hostArg3, deviceNameAgain, device);
     }
@@ -54,16 +54,27 @@ std::string Pointer(const void* pointer) {
 }  // namespace
 
 TestHost::TestHost()
-    : services_(std::make_unique<ServicesImpl>(*this)), registrar_(std::make_unique<RegistrarImpl>(*this)) {}
+    : services_(std::make_unique<ServicesImpl>(*this)),
+      registrar_(std::make_unique<RegistrarImpl>(*this)) {}
 
 TestHost::~TestHost() = default;
 
-void* TestHost::HostArg1() { return &gHostArg1; }
-void* TestHost::HostArg3() { return &gHostArg3; }
+void* TestHost::HostArg1() {
+    return &gHostArg1;
+}
+void* TestHost::HostArg3() {
+    return &gHostArg3;
+}
 
-ViconDigitalDevice::IHostServices* TestHost::Services() { return services_.get(); }
-HostDefinitionBuilder& TestHost::Builder() { return builder_; }
-ViconDigitalDevice::IDeviceRegistrar* TestHost::Registrar() { return registrar_.get(); }
+ViconDigitalDevice::IHostServices* TestHost::Services() {
+    return services_.get();
+}
+HostDefinitionBuilder& TestHost::Builder() {
+    return builder_;
+}
+ViconDigitalDevice::IDeviceRegistrar* TestHost::Registrar() {
+    return registrar_.get();
+}
 
 void TestHost::SetLogSink(LogSink sink) {
     auto shared = sink ? std::make_shared<const LogSink>(std::move(sink)) : nullptr;
@@ -116,7 +127,8 @@ void TestHost::ProvideDefinitions(PluginModule& module) {
 void TestHost::Instantiate(PluginModule& module, const char* hostText) {
     core_.log.Append("export:BeginDeviceInstantiation", "registrar");
     module.BeginDeviceInstantiation(Registrar());
-    core_.log.Append("export:OnManualDeviceInstantiation", "hostArg1," + Quoted(hostText) + ",hostArg3");
+    core_.log.Append("export:OnManualDeviceInstantiation",
+                     "hostArg1," + Quoted(hostText) + ",hostArg3");
     module.OnManualDeviceInstantiation(HostArg1(), hostText, HostArg3());
 }
 
@@ -126,18 +138,21 @@ void TestHost::Shutdown(PluginModule& module) {
     core_.NoteShutdownReturned();
 }
 
-ViconDigitalDevice::IHostResult TestHost::Register(void* hostArg1, const char* deviceName, void* hostArg3,
-                                                   const char* deviceNameAgain,
+ViconDigitalDevice::IHostResult TestHost::Register(void* hostArg1, const char* deviceName,
+                                                   void* hostArg3, const char* deviceNameAgain,
                                                    ViconDigitalDevice::IDevice* device) {
     const std::string name = deviceName != nullptr ? deviceName : "";
-    auto result = core_.Enter("RegisterDevice",
-                              Pointer(hostArg1) + "," + Quoted(deviceName) + "," + Pointer(hostArg3) + "," +
-                                  Quoted(deviceNameAgain) + "," + (device ? "device" : "null"),
-                              name);
-    Registration registration{hostArg1, name, hostArg3, deviceNameAgain != nullptr ? deviceNameAgain : "",
-                              device, false, std::nullopt};
+    auto result =
+        core_.Enter("RegisterDevice",
+                    Pointer(hostArg1) + "," + Quoted(deviceName) + "," + Pointer(hostArg3) + "," +
+                        Quoted(deviceNameAgain) + "," + (device ? "device" : "null"),
+                    name);
+    Registration registration{
+        hostArg1, name,  hostArg3,    deviceNameAgain != nullptr ? deviceNameAgain : "",
+        device,   false, std::nullopt};
     if (result.error == nullptr && device == nullptr) {
-        core_.monitor.Report("null-device", "RegisterDevice " + Quoted(deviceName) + " with a null device",
+        core_.monitor.Report("null-device",
+                             "RegisterDevice " + Quoted(deviceName) + " with a null device",
                              "a device object to register");
         result = core_.errors.Issue("RegisterDevice refused a null device", "RegisterDevice");
     }
@@ -165,7 +180,9 @@ ViconDigitalDevice::IHostResult TestHost::Register(void* hostArg1, const char* d
     return result;
 }
 
-std::vector<DeviceDefinition> TestHost::Definitions() const { return builder_.Devices(); }
+std::vector<DeviceDefinition> TestHost::Definitions() const {
+    return builder_.Devices();
+}
 
 std::vector<Registration> TestHost::Registrations() const {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -194,8 +211,12 @@ TestHost::Slot& TestHost::SlotAt(size_t index) const {
     return *slots_[index];
 }
 
-ViconDigitalDevice::IDevice* TestHost::Device(size_t index) const { return SlotAt(index).device; }
-HostDeviceContext& TestHost::Context(size_t index) const { return *SlotAt(index).context; }
+ViconDigitalDevice::IDevice* TestHost::Device(size_t index) const {
+    return SlotAt(index).device;
+}
+HostDeviceContext& TestHost::Context(size_t index) const {
+    return *SlotAt(index).context;
+}
 
 bool TestHost::AttachContext(size_t index) {
     Slot& slot = SlotAt(index);
@@ -211,7 +232,8 @@ void TestHost::RefreshEntries(size_t index) {
 
 bool TestHost::DeclareSession(size_t index, int32_t sessionId) {
     Slot& slot = SlotAt(index);
-    core_.log.Append("IDevice::DeclareSession", slot.context->Name() + "," + std::to_string(sessionId));
+    core_.log.Append("IDevice::DeclareSession",
+                     slot.context->Name() + "," + std::to_string(sessionId));
     slot.context->BeginDeclaration(sessionId);
     auto declaration = std::make_unique<HostSessionDeclaration>(core_, *slot.context, sessionId);
     HostSessionDeclaration* lent = declaration.get();
@@ -246,8 +268,9 @@ DeviceStatus TestHost::GetStatus(size_t index) {
     Slot& slot = SlotAt(index);
     DeviceStatus status;
     slot.device->GetStatus(&status.readyState, &status.redeclareRequested);
-    core_.log.Append("IDevice::GetStatus", slot.context->Name() + "," + std::to_string(status.readyState) +
-                                               "," + (status.redeclareRequested ? "true" : "false"));
+    core_.log.Append("IDevice::GetStatus", slot.context->Name() + "," +
+                                               std::to_string(status.readyState) + "," +
+                                               (status.redeclareRequested ? "true" : "false"));
     return status;
 }
 

@@ -29,28 +29,28 @@ namespace varnix::emulator {
 
 struct LogLine {
     std::string text;
-    int32_t     level = 0;
-    uint64_t    thread = 0;
+    int32_t level = 0;
+    uint64_t thread = 0;
     std::string threadName;
-    int64_t     timeNs = 0;
+    int64_t timeNs = 0;
 };
 
 // Runs on the thread that called Log; must not call back into the plug-in.
 using LogSink = std::function<void(const LogLine&)>;
 
 struct Registration {
-    void*       hostArg1 = nullptr;
+    void* hostArg1 = nullptr;
     std::string name;
-    void*       hostArg3 = nullptr;
+    void* hostArg3 = nullptr;
     std::string nameAgain;
     ViconDigitalDevice::IDevice* device = nullptr;  // lent by the plug-in while it keeps it
-    bool        accepted = false;
+    bool accepted = false;
     std::optional<size_t> index;  // device index when accepted
 };
 
 struct DeviceStatus {
     int32_t readyState = -1;
-    bool    redeclareRequested = false;
+    bool redeclareRequested = false;
 };
 
 class TestHost {
@@ -61,16 +61,16 @@ public:
     TestHost& operator=(const TestHost&) = delete;
 
     // ---- the interfaces the host lends; all owned by the TestHost -----------
-    ViconDigitalDevice::IHostServices*    Services();
-    HostDefinitionBuilder&                Builder();
+    ViconDigitalDevice::IHostServices* Services();
+    HostDefinitionBuilder& Builder();
     ViconDigitalDevice::IDeviceRegistrar* Registrar();
 
-    HostCore&        Core() { return core_; }
-    CallLog&         Log() { return core_.log; }
+    HostCore& Core() { return core_; }
+    CallLog& Log() { return core_.log; }
     ContractMonitor& Monitor() { return core_.monitor; }
-    ErrorLedger&     Errors() { return core_.errors; }
-    FaultSwitches&   Faults() { return core_.faults; }
-    HostSettings&    Settings() { return core_.settings; }
+    ErrorLedger& Errors() { return core_.errors; }
+    FaultSwitches& Faults() { return core_.faults; }
+    HostSettings& Settings() { return core_.settings; }
 
     // [host] Set before the plug-in starts logging.
     void SetLogSink(LogSink sink);
@@ -79,12 +79,12 @@ public:
     // ---- the lifecycle, in host order ---------------------------------------
     // Each logs "export:<name>" and calls the module's entry point.
     int32_t Handshake(PluginModule& module, int32_t hostVersion = 2);
-    bool    Initialise(PluginModule& module);
-    void    ProvideDefinitions(PluginModule& module);
+    bool Initialise(PluginModule& module);
+    void ProvideDefinitions(PluginModule& module);
     // BeginDeviceInstantiation with the registrar, then OnManualDeviceInstantiation.
-    void    Instantiate(PluginModule& module, const char* hostText = "vdd-host");
+    void Instantiate(PluginModule& module, const char* hostText = "vdd-host");
     // Shutdown, then from its return on every call into the host is a violation.
-    void    Shutdown(PluginModule& module);
+    void Shutdown(PluginModule& module);
 
     // The two opaque values the host passes to OnManualDeviceInstantiation.
     static void* HostArg1();
@@ -92,19 +92,19 @@ public:
 
     // ---- what was published and registered ----------------------------------
     std::vector<DeviceDefinition> Definitions() const;
-    std::vector<Registration>     Registrations() const;
+    std::vector<Registration> Registrations() const;
     size_t DeviceCount() const;  // accepted devices, in registration order
     std::optional<size_t> DeviceIndex(const std::string& name) const;
     ViconDigitalDevice::IDevice* Device(size_t index) const;
-    HostDeviceContext&           Context(size_t index) const;
+    HostDeviceContext& Context(size_t index) const;
 
     // ---- driving the devices [host]; each logs "IDevice::<name>" ------------
-    bool         AttachContext(size_t index);
-    void         RefreshEntries(size_t index);
-    bool         DeclareSession(size_t index, int32_t sessionId);
-    void         SessionOpened(size_t index);
-    void         SoftwareStartTrigger(size_t index);
-    void         SessionClosed(size_t index);
+    bool AttachContext(size_t index);
+    void RefreshEntries(size_t index);
+    bool DeclareSession(size_t index, int32_t sessionId);
+    void SessionOpened(size_t index);
+    void SoftwareStartTrigger(size_t index);
+    void SessionClosed(size_t index);
     DeviceStatus GetStatus(size_t index);
 
     // A parameter's host value on one device ("" every device that has it).
@@ -121,23 +121,23 @@ private:
     class RegistrarImpl;
 
     struct Slot {
-        ViconDigitalDevice::IDevice*       device = nullptr;
+        ViconDigitalDevice::IDevice* device = nullptr;
         std::unique_ptr<HostDeviceContext> context;
     };
 
     Slot& SlotAt(size_t index) const;
 
-    HostCore                               core_;
-    std::unique_ptr<ServicesImpl>              services_;
-    HostDefinitionBuilder                  builder_{core_};
-    std::unique_ptr<RegistrarImpl>             registrar_;
+    HostCore core_;
+    std::unique_ptr<ServicesImpl> services_;
+    HostDefinitionBuilder builder_{core_};
+    std::unique_ptr<RegistrarImpl> registrar_;
 
-    mutable std::mutex                     mutex_;  // guards everything below
-    std::deque<std::unique_ptr<Slot>>      slots_;
-    std::vector<Registration>              registrations_;
+    mutable std::mutex mutex_;  // guards everything below
+    std::deque<std::unique_ptr<Slot>> slots_;
+    std::vector<Registration> registrations_;
     std::deque<std::unique_ptr<HostSessionDeclaration>> declarations_;
-    std::vector<LogLine>                   logLines_;
-    std::shared_ptr<const LogSink>         logSink_;
+    std::vector<LogLine> logLines_;
+    std::shared_ptr<const LogSink> logSink_;
 };
 
 }  // namespace varnix::emulator

@@ -81,7 +81,8 @@ void CheckCatalogue(const CatalogueBuildResult& result, const SensorCatalogue& c
             Require(channelNames.insert(channel.name).second);
             Require(!channel.componentNames.empty());
             components += static_cast<int64_t>(channel.componentNames.size());
-            Require(HostUnitFromText(channel.unitText) >= 0 && HostUnitFromText(channel.unitText) <= 25);
+            Require(HostUnitFromText(channel.unitText) >= 0 &&
+                    HostUnitFromText(channel.unitText) <= 25);
         }
         Require(sensor.streamCount == components);
         streams += static_cast<size_t>(sensor.streamCount);
@@ -94,7 +95,8 @@ void CheckCatalogue(const CatalogueBuildResult& result, const SensorCatalogue& c
     for (const SensorRecord& sensor : catalogue) {
         for (const ItemAnswers& item : result.items) {
             if (item.sensorName == sensor.name) {
-                Require(std::memcmp(&sensor.sampleRate, &rates[item.position], sizeof(double)) == 0);
+                Require(std::memcmp(&sensor.sampleRate, &rates[item.position], sizeof(double)) ==
+                        0);
                 break;
             }
         }
@@ -107,7 +109,8 @@ void CheckGeometry(const SensorCatalogue& catalogue, int32_t frameMultiple) {
     uint32_t offset = 0;
     for (size_t i = 0; i < geometry.size(); ++i) {
         Require(static_cast<uint32_t>(geometry[i].frameOffset) == offset);
-        Require(geometry[i].samplesPerFrame == SamplesPerFrame(frameMultiple, catalogue[i].sampleRate));
+        Require(geometry[i].samplesPerFrame ==
+                SamplesPerFrame(frameMultiple, catalogue[i].sampleRate));
         Require(static_cast<size_t>(geometry[i].channelCount) == catalogue[i].channels.size());
         offset += static_cast<uint32_t>(geometry[i].valuesPerFrame);
     }

@@ -64,7 +64,8 @@ void ReadFields(IParameterValueBool& v, uint8_t out[4]) {
     Capture capture;
     Require(v.CopyTo(capture));
     Require(capture.length == 8);
-    Require(capture.form[0] == 1 && capture.form[1] == 0 && capture.form[2] == 0 && capture.form[3] == 0);
+    Require(capture.form[0] == 1 && capture.form[1] == 0 && capture.form[2] == 0 &&
+            capture.form[3] == 0);
     std::memcpy(out, capture.form + 4, 4);
 }
 
@@ -91,7 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ReadFields(value, before);
 
     const Expected expected = Judge(bytes, length, before);
-    const bool accepted = value.AssignBytes(length == 0 ? nullptr : bytes, static_cast<uint32_t>(length));
+    const bool accepted =
+        value.AssignBytes(length == 0 ? nullptr : bytes, static_cast<uint32_t>(length));
     Require(accepted == expected.accepted);
     uint8_t after[4];
     ReadFields(value, after);

@@ -88,11 +88,10 @@ void PublishTriggering(IDeviceDefinitionBuilder& builder) {
 
 void PublishSensor(IDeviceDefinitionBuilder& builder, const SensorRecord& sensor, bool first) {
     Trace("Adding device: ", sensor.name);
-    ReleaseResult(builder.DefineDevice(kDeviceLiterals.manufacturer, sensor.name.c_str(),
-                                       kDeviceLiterals.version, sensor.name.c_str(),
-                                       kDeviceLiterals.deviceType,
-                                       kDeviceLiterals.addCommandCaption,
-                                       kDeviceLiterals.description));
+    ReleaseResult(builder.DefineDevice(
+        kDeviceLiterals.manufacturer, sensor.name.c_str(), kDeviceLiterals.version,
+        sensor.name.c_str(), kDeviceLiterals.deviceType, kDeviceLiterals.addCommandCaption,
+        kDeviceLiterals.description));
     for (const ChannelRecord& channel : sensor.channels) {
         ReleaseResult(builder.AddOutput(channel.name.c_str(), HostUnitFromText(channel.unitText)));
         for (const std::string& component : channel.componentNames) {

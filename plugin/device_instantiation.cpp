@@ -20,7 +20,7 @@ namespace {
 
 struct CatalogueCopy {
     SensorCatalogue catalogue;
-    int32_t         frameMultiple = 0;
+    int32_t frameMultiple = 0;
 };
 
 CatalogueCopy CopyCatalogue() {
@@ -54,9 +54,10 @@ void InstantiateDevices(void* hostArg1, const char* hostText, void* hostArg3) {
     }
     ViconDigitalDevice::IDeviceRegistrar* registrar = State().registrar.load();
     if (registrar == nullptr) {
-        LogToHost("Failed to instantiate devices: the host gave no device registrar "
-                  "(BeginDeviceInstantiation was not called first).",
-                  kLogError);
+        LogToHost(
+            "Failed to instantiate devices: the host gave no device registrar "
+            "(BeginDeviceInstantiation was not called first).",
+            kLogError);
         return;
     }
     // Offsets depend on the catalogue alone: a refused sensor still counts
@@ -72,8 +73,8 @@ void InstantiateDevices(void* hostArg1, const char* hostText, void* hostArg3) {
             hostArg1, sensor.name.c_str(), hostArg3, sensor.name.c_str(), device.get());
         if (result.error != nullptr) {
             const char* text = result.error->Text();
-            const std::string line =
-                std::string("Failed to instantiate device. Error: ") + (text != nullptr ? text : "");
+            const std::string line = std::string("Failed to instantiate device. Error: ") +
+                                     (text != nullptr ? text : "");
             LogToHost(line.c_str(), kLogError);
             ReleaseResult(result);
             continue;  // the refused device dies with `device`

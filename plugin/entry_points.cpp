@@ -61,7 +61,7 @@ VARNIX_EXPORT bool Initialise(IHostServices* services) {
 // [host] Builds the catalogue, publishes the devices and starts acquisition.
 VARNIX_EXPORT void ProvideDeviceDefinitions(IDeviceDefinitionBuilder* builder) {
     varnix::GuardExport("ProvideDeviceDefinitions",
-                          [builder] { varnix::PublishDeviceDefinitions(builder); });
+                        [builder] { varnix::PublishDeviceDefinitions(builder); });
 }
 
 // [host] Keeps the host's registrar (borrowed for the module's life).
@@ -72,9 +72,8 @@ VARNIX_EXPORT void BeginDeviceInstantiation(IDeviceRegistrar* registrar) {
 // [host] Creates and registers one device per sensor of the catalogue.
 VARNIX_EXPORT void OnManualDeviceInstantiation(void* hostArg1, const char* hostText,
                                                void* hostArg3) {
-    varnix::GuardExport("OnManualDeviceInstantiation", [=] {
-        varnix::InstantiateDevices(hostArg1, hostText, hostArg3);
-    });
+    varnix::GuardExport("OnManualDeviceInstantiation",
+                        [=] { varnix::InstantiateDevices(hostArg1, hostText, hostArg3); });
 }
 
 // [host] Ends acquisition, stops and closes the station, releases the

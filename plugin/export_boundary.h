@@ -13,7 +13,8 @@ namespace varnix {
 // [host] Runs `body`; an exception is logged and swallowed. Never throws.
 template <typename Body>
 void GuardExport(const char* operation, Body&& body) noexcept {
-    GuardBoundary(State().services.load(std::memory_order_acquire), operation, std::forward<Body>(body));
+    GuardBoundary(State().services.load(std::memory_order_acquire), operation,
+                  std::forward<Body>(body));
 }
 
 }  // namespace varnix

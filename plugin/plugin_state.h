@@ -28,9 +28,9 @@ struct PluginState {
     // [host] The catalogue, the station metadata it came with, and the
     // catalogue's length for the acquisition thread. catalogueMutex guards
     // `metadata` and `catalogue`; it is never held across a bridge call.
-    std::mutex        catalogueMutex;
+    std::mutex catalogueMutex;
     VarnixMetadataBuf metadata{};
-    SensorCatalogue   catalogue;
+    SensorCatalogue catalogue;
     std::atomic<size_t> catalogueSensorCount{0};  // [host] writes, [acquisition] reads
 
     // [host] appends and empties, [acquisition] copies. deviceListMutex guards
@@ -39,7 +39,7 @@ struct PluginState {
     // Versions start at 1: 0 names no copy at all.
     std::mutex deviceListMutex;
     DeviceList devices;
-    uint64_t   deviceListVersion = 1;
+    uint64_t deviceListVersion = 1;
 };
 
 // The one instance; constructed at load, destroyed at unload.

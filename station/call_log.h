@@ -28,9 +28,9 @@ public:
     void Clear();
 
 private:
-    std::mutex                 mutex_;
-    std::vector<VarnixSimCall> ring_;      // grows to kCapacity, then wraps
-    uint64_t                   recorded_ = 0;  // calls since the last clear
+    std::mutex mutex_;
+    std::vector<VarnixSimCall> ring_;  // grows to kCapacity, then wraps
+    uint64_t recorded_ = 0;            // calls since the last clear
 };
 
 }  // namespace varnix::station

@@ -37,7 +37,9 @@ void Guarded(Action action) {
 
 extern "C" {
 
-void VarnixSim_Reset(void) { Guarded([] { Station::Get().Reset(); }); }
+void VarnixSim_Reset(void) {
+    Guarded([] { Station::Get().Reset(); });
+}
 
 int VarnixSim_LoadProfileFile(const char* path, char* error, size_t errorSize) {
     try {
@@ -91,12 +93,18 @@ void VarnixSim_ScriptConfigureResult(int result) {
     Guarded([&] { Station::Get().ScriptConfigureResult(result); });
 }
 
-void VarnixSim_LogPolls(int on) { Station::Get().LogPolls(on != 0); }
-size_t VarnixSim_CallCount(void) { return Station::Get().Calls().Count(); }
+void VarnixSim_LogPolls(int on) {
+    Station::Get().LogPolls(on != 0);
+}
+size_t VarnixSim_CallCount(void) {
+    return Station::Get().Calls().Count();
+}
 int VarnixSim_GetCall(size_t index, VarnixSimCall* out) {
     return Station::Get().Calls().Get(index, out) ? 1 : 0;
 }
-void VarnixSim_ClearCalls(void) { Station::Get().Calls().Clear(); }
+void VarnixSim_ClearCalls(void) {
+    Station::Get().Calls().Clear();
+}
 
 void VarnixSim_GetCounters(VarnixSimCounters* out) {
     Guarded([&] { Station::Get().GetCounters(out); });
@@ -147,8 +155,12 @@ int VarnixSim_GetPulse(uint64_t sequence, VarnixSimPulse* out) {
     return Station::Get().Pulses().Get(sequence, out) ? 1 : 0;
 }
 
-void VarnixSim_StartPulse(void) { Guarded([] { Station::Get().StartPulse(); }); }
-void VarnixSim_StopPulse(void) { Guarded([] { Station::Get().StopPulse(); }); }
+void VarnixSim_StartPulse(void) {
+    Guarded([] { Station::Get().StartPulse(); });
+}
+void VarnixSim_StopPulse(void) {
+    Guarded([] { Station::Get().StopPulse(); });
+}
 
 void VarnixSim_FailPollsFor(int64_t milliseconds) {
     Guarded([&] { Station::Get().FailPollsFor(milliseconds); });
@@ -159,12 +171,18 @@ void VarnixSim_FaultAnswer(const char* id, int32_t code, int empty) {
 void VarnixSim_FaultItemList(int empty) {
     Guarded([&] { Station::Get().FaultItemList(empty != 0); });
 }
-void VarnixSim_SlowAnswers(int64_t milliseconds) { Station::Get().SlowAnswers(milliseconds); }
+void VarnixSim_SlowAnswers(int64_t milliseconds) {
+    Station::Get().SlowAnswers(milliseconds);
+}
 void VarnixSim_DisconnectAfter(int64_t milliseconds) {
     Guarded([&] { Station::Get().DisconnectAfter(milliseconds); });
 }
-void VarnixSim_Reconnect(void) { Guarded([] { Station::Get().Reconnect(); }); }
-void VarnixSim_ClearFaults(void) { Guarded([] { Station::Get().ClearFaults(); }); }
+void VarnixSim_Reconnect(void) {
+    Guarded([] { Station::Get().Reconnect(); });
+}
+void VarnixSim_ClearFaults(void) {
+    Guarded([] { Station::Get().ClearFaults(); });
+}
 
 const char* VarnixSim_DefaultProfileText(void) {
     return varnix::station::DefaultProfileText();

@@ -33,14 +33,14 @@ private:
     struct Slot {
         VarnixSimFrameInfo info{};
         std::vector<float> values;
-        bool               hasValues = false;
+        bool hasValues = false;
     };
     void EnforceBudget();
 
-    std::vector<Slot> slots_;               // index: deliveryIndex % kCapacity
-    uint64_t          recorded_ = 0;        // frames recorded since the last clear
-    uint64_t          oldestWithValues_ = 0;
-    size_t            valuesHeld_ = 0;
+    std::vector<Slot> slots_;  // index: deliveryIndex % kCapacity
+    uint64_t recorded_ = 0;    // frames recorded since the last clear
+    uint64_t oldestWithValues_ = 0;
+    size_t valuesHeld_ = 0;
 };
 
 }  // namespace varnix::station

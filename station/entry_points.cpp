@@ -27,22 +27,19 @@ const char* EntryScan(VarnixMetadataBuf* pb) {
 void EntryStart() {
     try {
         Station::Get().Start();
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 void EntryStop() {
     try {
         Station::Get().Stop();
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 void EntryClose() {
     try {
         Station::Get().Close();
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 bool EntryConfigure(bool globalTriggerEnable, bool startInput, bool stopInput,

@@ -10,13 +10,12 @@ namespace varnix::station {
 const char* EntryInitialize(VarnixMetadataBuf* pb, int32_t frameThroughput,
                             int32_t channelOrganizationSelection);
 const char* EntryScan(VarnixMetadataBuf* pb);
-void        EntryStart();
-void        EntryStop();
-void        EntryClose();
-bool        EntryConfigure(bool globalTriggerEnable, bool startInput, bool stopInput,
-                           bool outputTriggers);
-bool        EntryPollData(VarnixFrameBuf* frame);
-bool        EntryChangeSensorMode(VarnixMetadataBuf* pb, const char* id, const char* sensorMode);
+void EntryStart();
+void EntryStop();
+void EntryClose();
+bool EntryConfigure(bool globalTriggerEnable, bool startInput, bool stopInput, bool outputTriggers);
+bool EntryPollData(VarnixFrameBuf* frame);
+bool EntryChangeSensorMode(VarnixMetadataBuf* pb, const char* id, const char* sensorMode);
 const char* EntryInformationRequest(const char* id, int32_t sensorInformationReq);
 
 }  // namespace varnix::station

@@ -39,13 +39,13 @@ public:
 
 private:
     struct StreamPlace {
-        size_t  offset;   // of the stream's first sample in the frame
+        size_t offset;    // of the stream's first sample in the frame
         int32_t samples;  // S of its sensor
     };
-    Profile                                    profile_;
+    Profile profile_;
     std::vector<std::unique_ptr<SignalStream>> streams_;
-    std::vector<StreamPlace>                   places_;
-    size_t                                     frameValues_ = 0;
+    std::vector<StreamPlace> places_;
+    size_t frameValues_ = 0;
 };
 
 }  // namespace varnix::station

@@ -46,13 +46,27 @@ void VarnixNative_Delete(VarnixNative* self) {
 }
 
 // [any] Each getter answers its entry point, valid while the library is loaded.
-void* VarnixNative_GetInitializeDelegate(VarnixNative*) { return AsPointer(&EntryInitialize); }
-void* VarnixNative_GetScanDelegate(VarnixNative*) { return AsPointer(&EntryScan); }
-void* VarnixNative_GetStartDelegate(VarnixNative*) { return AsPointer(&EntryStart); }
-void* VarnixNative_GetStopDelegate(VarnixNative*) { return AsPointer(&EntryStop); }
-void* VarnixNative_GetCloseDelegate(VarnixNative*) { return AsPointer(&EntryClose); }
-void* VarnixNative_GetConfigureDelegate(VarnixNative*) { return AsPointer(&EntryConfigure); }
-void* VarnixNative_GetPollDataDelegate(VarnixNative*) { return AsPointer(&EntryPollData); }
+void* VarnixNative_GetInitializeDelegate(VarnixNative*) {
+    return AsPointer(&EntryInitialize);
+}
+void* VarnixNative_GetScanDelegate(VarnixNative*) {
+    return AsPointer(&EntryScan);
+}
+void* VarnixNative_GetStartDelegate(VarnixNative*) {
+    return AsPointer(&EntryStart);
+}
+void* VarnixNative_GetStopDelegate(VarnixNative*) {
+    return AsPointer(&EntryStop);
+}
+void* VarnixNative_GetCloseDelegate(VarnixNative*) {
+    return AsPointer(&EntryClose);
+}
+void* VarnixNative_GetConfigureDelegate(VarnixNative*) {
+    return AsPointer(&EntryConfigure);
+}
+void* VarnixNative_GetPollDataDelegate(VarnixNative*) {
+    return AsPointer(&EntryPollData);
+}
 void* VarnixNative_GetChangeSensorModeDelegate(VarnixNative*) {
     return AsPointer(&EntryChangeSensorMode);
 }

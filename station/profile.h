@@ -21,16 +21,16 @@ enum class SignalKind {
 };
 
 struct ChannelProfile {
-    std::string              name;        // request 0 on the channel's group id
-    std::string              unit;        // request 2 on each of its items
+    std::string name;                     // request 0 on the channel's group id
+    std::string unit;                     // request 2 on each of its items
     std::vector<std::string> components;  // request 0 on each item; one stream each
-    SignalKind               signal = SignalKind::Emg;
-    double                   value = 0.0;  // Constant only
+    SignalKind signal = SignalKind::Emg;
+    double value = 0.0;  // Constant only
 };
 
 struct SensorProfile {
-    std::string                 name;  // request 3 on each of its items
-    double                      rate = 0.0;  // samples per second of every stream
+    std::string name;   // request 3 on each of its items
+    double rate = 0.0;  // samples per second of every stream
     std::vector<ChannelProfile> channels;
 };
 
@@ -53,14 +53,14 @@ struct ReplayProfile {
 };
 
 struct Profile {
-    std::string                name;
-    uint64_t                   seed = 1;
-    int32_t                    frameMultiple = 1;
-    size_t                     queueCapacity = 64;
-    std::optional<int64_t>     startPulseAfterMs;  // after varnix_start
-    std::optional<int64_t>     stopPulseAfterMs;   // after varnix_start
-    std::vector<SensorProfile> sensors;            // "count" already expanded
-    std::optional<ReplayProfile> replay;           // set: sensors come from the recording
+    std::string name;
+    uint64_t seed = 1;
+    int32_t frameMultiple = 1;
+    size_t queueCapacity = 64;
+    std::optional<int64_t> startPulseAfterMs;  // after varnix_start
+    std::optional<int64_t> stopPulseAfterMs;   // after varnix_start
+    std::vector<SensorProfile> sensors;        // "count" already expanded
+    std::optional<ReplayProfile> replay;       // set: sensors come from the recording
 };
 
 // Parses a profile. `source` names it in messages (a path, or "(text)").

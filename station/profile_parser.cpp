@@ -26,12 +26,11 @@ struct Refusal : std::runtime_error {
 constexpr int64_t kMaxFrameMultiple = 1000;
 constexpr int64_t kMaxQueueCapacity = 100000;
 constexpr int64_t kMaxSensorCount = 10000;
-constexpr double  kMaxRate = 1e6;
+constexpr double kMaxRate = 1e6;
 
 const std::pair<const char*, SignalKind> kSignals[] = {
-    {"emg", SignalKind::Emg},           {"acc", SignalKind::Acc},
-    {"gyro", SignalKind::Gyro},         {"ramp", SignalKind::Ramp},
-    {"constant", SignalKind::Constant},
+    {"emg", SignalKind::Emg},   {"acc", SignalKind::Acc},           {"gyro", SignalKind::Gyro},
+    {"ramp", SignalKind::Ramp}, {"constant", SignalKind::Constant},
 };
 
 std::string Shown(const json& value) {
@@ -61,8 +60,7 @@ std::string WholeSamplesExpected(int32_t frameMultiple, double rate) {
            "samples per frame; " + nearest + " would do)";
 }
 
-void CheckFields(const json& object, const std::string& path,
-                 const std::set<std::string>& known) {
+void CheckFields(const json& object, const std::string& path, const std::set<std::string>& known) {
     for (auto field = object.begin(); field != object.end(); ++field) {
         if (known.count(field.key()) == 0) {
             std::string list;
@@ -146,7 +144,8 @@ ChannelProfile ReadChannel(const json& entry, const std::string& path) {
         }
     }
     if (!known) {
-        Refuse(path + ".signal", "one of \"emg\", \"acc\", \"gyro\", \"ramp\", \"constant\"", signal);
+        Refuse(path + ".signal", "one of \"emg\", \"acc\", \"gyro\", \"ramp\", \"constant\"",
+               signal);
     }
     if (entry.contains("value")) {
         const json& value = entry["value"];
@@ -177,7 +176,8 @@ void ReadSensors(const json& sensors, Profile& profile) {
                                   : 1;
         sensor.rate = PositiveNumber(Required(entry, path, "rate"), path + ".rate", kMaxRate);
         if (!SamplesPerStream(profile.frameMultiple, sensor.rate)) {
-            Refuse(path + ".rate", WholeSamplesExpected(profile.frameMultiple, sensor.rate), entry["rate"]);
+            Refuse(path + ".rate", WholeSamplesExpected(profile.frameMultiple, sensor.rate),
+                   entry["rate"]);
         }
         const json& channels = Required(entry, path, "channels");
         if (!channels.is_array() || channels.empty()) {

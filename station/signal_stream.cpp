@@ -36,9 +36,13 @@ uint64_t SeededRandom::Next() {
     return z ^ (z >> 31);
 }
 
-double SeededRandom::Uniform() { return static_cast<double>(Next() >> 11) * 0x1.0p-53; }
+double SeededRandom::Uniform() {
+    return static_cast<double>(Next() >> 11) * 0x1.0p-53;
+}
 
-double SeededRandom::Between(double low, double high) { return low + (high - low) * Uniform(); }
+double SeededRandom::Between(double low, double high) {
+    return low + (high - low) * Uniform();
+}
 
 double SeededRandom::Gauss() {
     if (hasSpare_) {
@@ -100,8 +104,8 @@ SignalStream::SignalStream(const ChannelProfile& channel, double rate, uint64_t 
     // The band is kept inside what the rate can carry.
     highPass_ = Biquad::HighPass(std::min(kEmgBandLowHz, 0.1 * rate), rate);
     lowPass_ = Biquad::LowPass(std::min(kEmgBandHighHz, 0.45 * rate), rate);
-    phaseLength_ = std::max<uint64_t>(1, static_cast<uint64_t>(
-                                             random_.Between(kEmgRestLow, kEmgRestHigh) * rate));
+    phaseLength_ = std::max<uint64_t>(
+        1, static_cast<uint64_t>(random_.Between(kEmgRestLow, kEmgRestHigh) * rate));
     // The tilt is the sensor's: every axis of it sees the same one.
     SeededRandom sensorRandom(Mix(profileSeed, sensor + 0x5EED));
     tiltHz_ = sensorRandom.Between(0.05, 0.2);
@@ -109,19 +113,29 @@ SignalStream::SignalStream(const ChannelProfile& channel, double rate, uint64_t 
     tiltAmplitude_ = sensorRandom.Between(0.2, 0.5);  // radians
     moveHz_ = random_.Between(0.3, 2.0);
     movePhase_ = random_.Between(0.0, 2.0 * kPi);
-    moveAmplitude_ = kind_ == SignalKind::Gyro ? random_.Between(20.0, 60.0)
-                                               : random_.Between(0.05, 0.2);
+    moveAmplitude_ =
+        kind_ == SignalKind::Gyro ? random_.Between(20.0, 60.0) : random_.Between(0.05, 0.2);
 }
 
 float SignalStream::Next() {
     const double t = static_cast<double>(sample_) / rate_;
     double value = 0.0;
     switch (kind_) {
-        case SignalKind::Emg: value = NextEmg(); break;
-        case SignalKind::Acc: value = NextAcc(t); break;
-        case SignalKind::Gyro: value = NextGyro(t); break;
-        case SignalKind::Ramp: value = static_cast<double>(sample_); break;
-        case SignalKind::Constant: value = value_; break;
+        case SignalKind::Emg:
+            value = NextEmg();
+            break;
+        case SignalKind::Acc:
+            value = NextAcc(t);
+            break;
+        case SignalKind::Gyro:
+            value = NextGyro(t);
+            break;
+        case SignalKind::Ramp:
+            value = static_cast<double>(sample_);
+            break;
+        case SignalKind::Constant:
+            value = value_;
+            break;
     }
     ++sample_;
     return static_cast<float>(value);
@@ -138,8 +152,8 @@ double SignalStream::NextEmg() {
     }
     double envelope = kEmgRestLevel;
     if (inBurst_) {
-        const double s = std::sin(kPi * static_cast<double>(phasePosition_) /
-                                  static_cast<double>(phaseLength_));
+        const double s =
+            std::sin(kPi * static_cast<double>(phasePosition_) / static_cast<double>(phaseLength_));
         envelope += burstPeak_ * s * s;
     }
     const double band = lowPass_.Step(highPass_.Step(random_.Gauss()));
@@ -150,9 +164,15 @@ double SignalStream::NextAcc(double t) {
     const double tilt = tiltAmplitude_ * std::sin(2.0 * kPi * tiltHz_ * t + tiltPhase_);
     double gravity = 0.0;
     switch (axis_ % 3) {
-        case 0: gravity = std::sin(tilt); break;
-        case 1: gravity = 0.0; break;
-        default: gravity = std::cos(tilt); break;
+        case 0:
+            gravity = std::sin(tilt);
+            break;
+        case 1:
+            gravity = 0.0;
+            break;
+        default:
+            gravity = std::cos(tilt);
+            break;
     }
     const double movement = moveAmplitude_ * std::sin(2.0 * kPi * moveHz_ * t + movePhase_);
     return gravity + movement + kAccNoise * random_.Gauss();

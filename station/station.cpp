@@ -12,8 +12,8 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
-#include <thread>
 #include <system_error>
+#include <thread>
 
 namespace varnix::station {
 
@@ -187,7 +187,9 @@ void Station::ResetLocked() {
     EnsureLoadedLocked();
 }
 
-void Station::TablesChangedLocked() { geometryStale_ = true; }
+void Station::TablesChangedLocked() {
+    geometryStale_ = true;
+}
 
 bool Station::AnswersLocked() const {
     return !faults_.disconnected && (scriptMode_ || profileError_.empty());

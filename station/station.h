@@ -57,22 +57,21 @@ public:
     // until the next initialize; a frame's values until the next poll.
     const char* Initialize(VarnixMetadataBuf* pb, int32_t frameThroughput, int32_t organization);
     const char* Scan(VarnixMetadataBuf* pb);
-    void        Start();
-    void        Stop();
-    void        Close();
-    bool        Configure(bool globalTriggerEnable, bool startInput, bool stopInput,
-                          bool outputTriggers);
-    bool        PollData(VarnixFrameBuf* frame);
-    bool        ChangeSensorMode(VarnixMetadataBuf* pb, const char* id, const char* sensorMode);
+    void Start();
+    void Stop();
+    void Close();
+    bool Configure(bool globalTriggerEnable, bool startInput, bool stopInput, bool outputTriggers);
+    bool PollData(VarnixFrameBuf* frame);
+    bool ChangeSensorMode(VarnixMetadataBuf* pb, const char* id, const char* sensorMode);
     const char* InfoRequest(const char* id, int32_t code);
 
     // ---- control and observation [any] --------------------------------------
     // Tests and the host emulator, from any thread. Each locks the station
     // briefly (never while a slow answer sleeps) and may allocate; none
     // blocks otherwise.
-    void        Reset();
-    bool        LoadProfile(const std::string& json, const std::string& source, std::string& error);
-    bool        LoadProfileFile(const std::string& path, std::string& error);
+    void Reset();
+    bool LoadProfile(const std::string& json, const std::string& source, std::string& error);
+    bool LoadProfileFile(const std::string& path, std::string& error);
     std::string LastProfileError();
 
     void ScriptItemList(const char* itemList);
@@ -92,7 +91,7 @@ public:
     bool GetDeliveredFrame(uint64_t deliveryIndex, VarnixSimFrameInfo* info, float* values,
                            size_t capacity);
 
-    size_t  SensorCount();
+    size_t SensorCount();
     int32_t SamplesPerFrame(size_t sensor);
     int32_t StreamCount(size_t sensor);
     int32_t FrameMultiple();
@@ -115,38 +114,38 @@ private:
     static constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
 
     struct QueuedFrame {
-        uint64_t           sequence = 0;
-        int64_t            readyNs = 0;
+        uint64_t sequence = 0;
+        int64_t readyNs = 0;
         std::vector<float> values;
     };
     struct ScriptedPoll {
-        bool               frame = false;
+        bool frame = false;
         std::vector<float> values;
     };
     struct Faults {
-        int64_t                     failPollsUntilNs = 0;
-        std::map<AnswerKey, bool>   answers;       // (id, code) -> empty instead of null
-        std::map<int32_t, bool>     anyIdAnswers;  // code -> empty instead of null
-        std::optional<bool>         itemList;      // set: null (false) or empty (true)
-        int64_t                     disconnectAtNs = kNever;
-        bool                        disconnected = false;
+        int64_t failPollsUntilNs = 0;
+        std::map<AnswerKey, bool> answers;     // (id, code) -> empty instead of null
+        std::map<int32_t, bool> anyIdAnswers;  // code -> empty instead of null
+        std::optional<bool> itemList;          // set: null (false) or empty (true)
+        int64_t disconnectAtNs = kNever;
+        bool disconnected = false;
     };
     // Simulation session: opened by initialize, closed by close; running
     // between start and stop; frames flow while running, open, connected and
     // not held back by the trigger inputs.
     struct Session {
-        bool     opened = true;
-        bool     running = false;
-        bool     flowing = false;
+        bool opened = true;
+        bool running = false;
+        bool flowing = false;
         bool recordingEnded = false;     // a replay without loop has no frame left
         bool replayStopPending = false;  // the recording's stop pulse waits for the flow
-        bool     startInput = false;
-        bool     stopInput = false;
-        int64_t  flowStartNs = 0;     // t0 of the current run of frames
+        bool startInput = false;
+        bool stopInput = false;
+        int64_t flowStartNs = 0;  // t0 of the current run of frames
         uint64_t framesSinceFlowStart = 0;
-        uint64_t nextSequence = 0;    // produced-frame number since start
-        int64_t  startPulseAtNs = kNever;  // scheduled by the profile
-        int64_t  stopPulseAtNs = kNever;
+        uint64_t nextSequence = 0;        // produced-frame number since start
+        int64_t startPulseAtNs = kNever;  // scheduled by the profile
+        int64_t stopPulseAtNs = kNever;
     };
 
     // A profile with its frame source made, ready to apply under the lock.
@@ -193,40 +192,40 @@ private:
     // Everything from here to counters_ is guarded by mutex_ and touched by
     // [host], [acquisition] and control callers alike.
     std::mutex mutex_;
-    bool       loaded_ = false;
-    bool       scriptMode_ = false;
-    std::string profileError_;       // "" when the profile in use is good
-    Profile     profile_;
+    bool loaded_ = false;
+    bool scriptMode_ = false;
+    std::string profileError_;  // "" when the profile in use is good
+    Profile profile_;
     StationTables tables_;
-    std::vector<double> ratesOut_;   // rate array handed out by initialize
-    bool        geometryStale_ = true;
+    std::vector<double> ratesOut_;  // rate array handed out by initialize
+    bool geometryStale_ = true;
     std::vector<SensorGeometry> geometry_;
 
     // script mode
     std::deque<ScriptedPoll> scriptedPolls_;
-    int                      configureResult_ = 1;
+    int configureResult_ = 1;
 
     // simulation mode (a replay included)
     Session session_;
     std::unique_ptr<FrameSource> frames_;  // never null once loaded
     RecordingPlayer* player_ = nullptr;    // frames_ when it plays a recording
     ReplayPulses replayPulses_;
-    std::deque<QueuedFrame>  queue_;
+    std::deque<QueuedFrame> queue_;
     std::vector<std::vector<float>> spareBuffers_;  // recycled frame arrays
 
-    std::vector<float> current_;     // the frame handed out by the last true poll; its
-                                     // array belongs to the station until the next poll
-    Faults             faults_;
-    DeliveredFrames    delivered_;
-    VarnixSimCounters  counters_{};  // all but the object counts, under mutex_
+    std::vector<float> current_;  // the frame handed out by the last true poll; its
+                                  // array belongs to the station until the next poll
+    Faults faults_;
+    DeliveredFrames delivered_;
+    VarnixSimCounters counters_{};  // all but the object counts, under mutex_
 
     // Outside mutex_, so that counting objects, reading the slow-answer delay
     // and logging never wait for the station lock.
     std::atomic<uint64_t> objectsCreated_{0};  // [any] VarnixNative_New adds, GetCounters reads
     std::atomic<uint64_t> objectsDeleted_{0};  // [any] VarnixNative_Delete adds
-    std::atomic<int64_t>  slowMs_{0};          // [any] SlowAnswers sets, every call reads
-    std::atomic<bool>     logPolls_{false};    // [any] LogPolls sets, polls read
-    CallLog               calls_;              // [any] own mutex
+    std::atomic<int64_t> slowMs_{0};           // [any] SlowAnswers sets, every call reads
+    std::atomic<bool> logPolls_{false};        // [any] LogPolls sets, polls read
+    CallLog calls_;                            // [any] own mutex
     PulseLog pulses_;                          // [any] own mutex
 };
 

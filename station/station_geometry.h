@@ -26,9 +26,9 @@ constexpr double kRateToleranceHz = 0.01;
 
 struct SensorGeometry {
     std::string name;
-    double      rate = 0.0;
-    int32_t     streams = 0;
-    int32_t     samplesPerStream = 0;  // 0: the rate has no whole samples per frame
+    double rate = 0.0;
+    int32_t streams = 0;
+    int32_t samplesPerStream = 0;  // 0: the rate has no whole samples per frame
 };
 
 // [any] The samples each stream carries in one frame of `frameMultiple`

@@ -18,10 +18,10 @@ namespace varnix::station {
 using AnswerKey = std::pair<std::string, int32_t>;  // (id, request code)
 
 struct StationTables {
-    std::optional<std::string>                        itemList;  // nullopt: answers null
-    std::vector<double>                               rates;     // entry i: rate of item i
-    int32_t                                           frameMultiple = 1;
-    std::map<AnswerKey, std::optional<std::string>>   answers;   // nullopt: answers null
+    std::optional<std::string> itemList;  // nullopt: answers null
+    std::vector<double> rates;            // entry i: rate of item i
+    int32_t frameMultiple = 1;
+    std::map<AnswerKey, std::optional<std::string>> answers;  // nullopt: answers null
 };
 
 // Request codes the station answers.

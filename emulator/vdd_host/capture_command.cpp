@@ -50,12 +50,12 @@ double SecondsSince(int64_t startNs) {
 
 // The files a capture writes while it runs.
 struct CaptureOutputs {
-    std::unique_ptr<CsvWriter>   csv;
-    std::unique_ptr<SignalPlot>  plot;
+    std::unique_ptr<CsvWriter> csv;
+    std::unique_ptr<SignalPlot> plot;
     std::unique_ptr<EdfRecorder> edf;
     std::unique_ptr<PulseAnnotations> pulses;  // with edf: the station's pulses, annotated
-    RangeOverrides               ranges;
-    EdfKind                      edfKind = EdfKind::kBdfPlus;
+    RangeOverrides ranges;
+    EdfKind edfKind = EdfKind::kBdfPlus;
 };
 
 std::string FolderOf(const std::string& path) {
@@ -96,17 +96,17 @@ std::string OpenOutputs(const HostOptions& options, CaptureOutputs& outputs) {
 
 // What the session loop works with.
 struct CaptureRun {
-    emulator::TestHost&                 host;
-    const HostOptions&                  options;
-    PushChecker&                        checker;
-    const StationObserver&              station;
-    LiveStatus&                         status;
-    CaptureOutputs&                     outputs;
-    const CaptureInterrupt&             interrupt;
-    const std::vector<DeviceLayout>&    layouts;
-    int64_t                             captureStartNs = 0;
-    std::vector<emulator::DeviceStatus> statuses;       // at the end of the latest session
-    std::optional<double>               stoppedAtS;     // when a signal ended the capture
+    emulator::TestHost& host;
+    const HostOptions& options;
+    PushChecker& checker;
+    const StationObserver& station;
+    LiveStatus& status;
+    CaptureOutputs& outputs;
+    const CaptureInterrupt& interrupt;
+    const std::vector<DeviceLayout>& layouts;
+    int64_t captureStartNs = 0;
+    std::vector<emulator::DeviceStatus> statuses;  // at the end of the latest session
+    std::optional<double> stoppedAtS;              // when a signal ended the capture
 };
 
 void Pulse(CaptureRun& run, bool start) {
@@ -150,14 +150,15 @@ void RunSession(CaptureRun& run, int session, bool last) {
         }
         if (run.outputs.pulses) run.outputs.pulses->Forward(*run.outputs.edf);
         run.checker.Drain();
-        run.status.Update(SecondsSince(run.captureStartNs), session, run.checker, run.station.Counters(),
-                          run.station.Simulated());
+        run.status.Update(SecondsSince(run.captureStartNs), session, run.checker,
+                          run.station.Counters(), run.station.Simulated());
     }
     if (run.interrupt.Requested()) {
         run.stoppedAtS = SecondsSince(run.captureStartNs);
         if (run.outputs.edf) {
-            run.outputs.edf->Note(emulator::MonotonicNowNs(),
-                                  std::string("capture stopped early (") + run.interrupt.SignalName() + ")");
+            run.outputs.edf->Note(
+                emulator::MonotonicNowNs(),
+                std::string("capture stopped early (") + run.interrupt.SignalName() + ")");
         }
     }
     if (last || run.stoppedAtS) {
@@ -171,7 +172,8 @@ void RunSession(CaptureRun& run, int session, bool last) {
     run.checker.Drain();
     if (run.outputs.edf) {
         run.outputs.edf->BeginClosing();
-        const int64_t deadlineNs = emulator::MonotonicNowNs() + std::chrono::nanoseconds(kEdfCatchUp).count();
+        const int64_t deadlineNs =
+            emulator::MonotonicNowNs() + std::chrono::nanoseconds(kEdfCatchUp).count();
         while (!run.outputs.edf->ClosingDone() && emulator::MonotonicNowNs() < deadlineNs) {
             std::this_thread::sleep_for(kEdfCatchUpPoll);
             run.checker.Drain();
@@ -190,7 +192,8 @@ std::string StopNote(const CaptureRun& run) {
     return note;
 }
 
-void FinishOutputs(const HostOptions& options, CaptureOutputs& outputs, std::vector<std::string>& failures) {
+void FinishOutputs(const HostOptions& options, CaptureOutputs& outputs,
+                   std::vector<std::string>& failures) {
     std::string error;
     if (outputs.csv && !outputs.csv->Close(error)) failures.push_back(error);
     if (outputs.plot && !outputs.plot->Write(error)) failures.push_back(error);
@@ -211,7 +214,8 @@ CaptureFacts GatherFacts(emulator::TestHost& host, const CaptureRun& run, size_t
     facts.errorsIssued = host.Errors().Issued();
     facts.errorsUnreleased = host.Errors().Unreleased();
     facts.definitions = definitions;
-    for (const auto& registration : host.Registrations()) facts.refusedDevices += registration.accepted ? 0 : 1;
+    for (const auto& registration : host.Registrations())
+        facts.refusedDevices += registration.accepted ? 0 : 1;
     std::map<std::string, std::set<uint64_t>> callThreadIds;
     for (const emulator::CallRecord& call : host.Log().Snapshot()) {
         // The host's own records of its calls into the plug-in are not the plug-in's calls.
@@ -266,8 +270,8 @@ int RunCapture(const HostOptions& options) {
         checker.AddSink(*outputs.plot);
     }
     if (!options.edfPath.empty()) {
-        outputs.edf = std::make_unique<EdfRecorder>(options.edfPath, outputs.edfKind, outputs.ranges, options.sessions,
-                                                    layouts);
+        outputs.edf = std::make_unique<EdfRecorder>(options.edfPath, outputs.edfKind,
+                                                    outputs.ranges, options.sessions, layouts);
         checker.AddSink(*outputs.edf);
         outputs.pulses = std::make_unique<PulseAnnotations>(station);
     }
@@ -276,10 +280,12 @@ int RunCapture(const HostOptions& options) {
         return true;
     });
     if (!options.quiet) {
-        std::cout << "module " << module.Path() << " (plug-in API version " << version << "), station "
-                  << station.Path() << " (" << (station.Simulated() ? "simulated, profile " + environment.profileName
-                                                                    : std::string("real: values not checked"))
-                  << "): " << definitions.size() << " devices published, " << host.DeviceCount() << " registered\n";
+        std::cout << "module " << module.Path() << " (plug-in API version " << version
+                  << "), station " << station.Path() << " ("
+                  << (station.Simulated() ? "simulated, profile " + environment.profileName
+                                          : std::string("real: values not checked"))
+                  << "): " << definitions.size() << " devices published, " << host.DeviceCount()
+                  << " registered\n";
     }
     for (size_t d = 0; d < host.DeviceCount(); ++d) host.AttachContext(d);
     host.SetParameter("", "StartTrigger", options.startTrigger);
@@ -287,7 +293,8 @@ int RunCapture(const HostOptions& options) {
     host.SetParameter("", "TriggerOutputs", options.triggerOutputs);
 
     LiveStatus status(stdout, options.quiet);
-    CaptureRun run{host, options, checker, station, status, outputs, interrupt, layouts, captureStartNs, {}, {}};
+    CaptureRun run{host,      options, checker,        station, status, outputs,
+                   interrupt, layouts, captureStartNs, {},      {}};
     for (int session = 1; session <= options.sessions && !run.stoppedAtS; ++session) {
         RunSession(run, session, session == options.sessions);
     }
@@ -299,12 +306,14 @@ int RunCapture(const HostOptions& options) {
     const CaptureFacts facts = GatherFacts(host, run, definitions.size());
     const std::string note = StopNote(run);
     if (!options.quiet && !note.empty()) {
-        std::cout << "\ncapture " << note << " (" << interrupt.SignalName() << "): the session was closed, "
+        std::cout << "\ncapture " << note << " (" << interrupt.SignalName()
+                  << "): the session was closed, "
                   << "the plug-in shut down and every file completed\n";
     }
     std::vector<std::string> failures = Summarise(checker, facts, options.quiet, std::cout);
     if (outputs.edf) {
-        const std::vector<std::string> edfFailures = SummariseEdf(outputs.edf->Reports(), options.quiet, std::cout);
+        const std::vector<std::string> edfFailures =
+            SummariseEdf(outputs.edf->Reports(), options.quiet, std::cout);
         failures.insert(failures.end(), edfFailures.begin(), edfFailures.end());
     }
     FinishOutputs(options, outputs, failures);

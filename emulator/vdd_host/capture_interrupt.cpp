@@ -1,9 +1,9 @@
 #include "emulator/vdd_host/capture_interrupt.h"
 
+#include <unistd.h>
 #include <atomic>
 #include <csignal>
 #include <cstring>
-#include <unistd.h>
 
 namespace varnix::vddhost {
 
@@ -19,7 +19,8 @@ struct sigaction gPreviousTerm {};
 extern "C" void OnSignal(int signal) {
     int none = 0;
     if (gSignal.compare_exchange_strong(none, signal)) return;
-    static const char kLine[] = "\nvdd-host: interrupted again: quitting at once; files are left incomplete\n";
+    static const char kLine[] =
+        "\nvdd-host: interrupted again: quitting at once; files are left incomplete\n";
     const ssize_t ignored = write(STDERR_FILENO, kLine, sizeof kLine - 1);
     (void)ignored;
     _exit(128 + signal);
@@ -42,13 +43,18 @@ CaptureInterrupt::~CaptureInterrupt() {
     sigaction(SIGTERM, &gPreviousTerm, nullptr);
 }
 
-int CaptureInterrupt::Signal() const { return gSignal.load(); }
+int CaptureInterrupt::Signal() const {
+    return gSignal.load();
+}
 
 const char* CaptureInterrupt::SignalName() const {
     switch (Signal()) {
-        case SIGINT: return "SIGINT";
-        case SIGTERM: return "SIGTERM";
-        default: return "no signal";
+        case SIGINT:
+            return "SIGINT";
+        case SIGTERM:
+            return "SIGTERM";
+        default:
+            return "no signal";
     }
 }
 

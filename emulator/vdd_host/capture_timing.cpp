@@ -13,7 +13,8 @@ constexpr double kBaseFramePeriodS = 0.0135;
 double FramePeriodOf(int32_t samples, double rateHz) {
     const double period = samples / rateHz;
     const double multiple = std::max(1.0, std::round(period / kBaseFramePeriodS));
-    if (std::fabs(period - multiple * kBaseFramePeriodS) <= 0.01 * period) return multiple * kBaseFramePeriodS;
+    if (std::fabs(period - multiple * kBaseFramePeriodS) <= 0.01 * period)
+        return multiple * kBaseFramePeriodS;
     return std::round(period * 1e5) / 1e5;  // EDF+ counts record durations in 10 us
 }
 
@@ -36,11 +37,13 @@ CaptureTiming TimingOf(emulator::TestHost& host, const std::vector<DeviceLayout>
         const auto declarations = host.Context(d).Declarations();
         if (declarations.empty()) continue;
         const emulator::DeclaredSession& latest = declarations.back();
-        if (latest.period && *latest.period > 0) declaredRates[d] = timebase / static_cast<double>(*latest.period);
+        if (latest.period && *latest.period > 0)
+            declaredRates[d] = timebase / static_cast<double>(*latest.period);
         const size_t streams = layout.streams.size();
         if (latest.valueCount && streams > 0 && *latest.valueCount > 0 &&
             static_cast<size_t>(*latest.valueCount) % streams == 0) {
-            timing.samplesPerFrame[d] = static_cast<int32_t>(static_cast<size_t>(*latest.valueCount) / streams);
+            timing.samplesPerFrame[d] =
+                static_cast<int32_t>(static_cast<size_t>(*latest.valueCount) / streams);
         }
         if (timing.framePeriodS <= 0 && timing.samplesPerFrame[d] > 0 && declaredRates[d] > 0) {
             timing.framePeriodS = FramePeriodOf(timing.samplesPerFrame[d], declaredRates[d]);

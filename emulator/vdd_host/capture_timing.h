@@ -11,9 +11,9 @@
 namespace varnix::vddhost {
 
 struct CaptureTiming {
-    double               framePeriodS = 0.0;  // 0: unknown
-    std::vector<int32_t> samplesPerFrame;     // per device; 0: unknown
-    std::vector<double>  ratesHz;             // per device, samples per second per stream; 0: unknown
+    double framePeriodS = 0.0;             // 0: unknown
+    std::vector<int32_t> samplesPerFrame;  // per device; 0: unknown
+    std::vector<double> ratesHz;           // per device, samples per second per stream; 0: unknown
 };
 
 // [host] From the station's geometry when it is observable (simulated);

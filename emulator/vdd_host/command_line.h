@@ -10,9 +10,9 @@ namespace varnix::vddhost {
 enum class Command { kNone, kDescribe, kCapture, kCompare, kValidate };
 
 struct ParsedCommandLine {
-    Command     command = Command::kNone;
+    Command command = Command::kNone;
     HostOptions options;
-    int         exitCode = -1;  // >= 0: stop now with this code (help, usage error)
+    int exitCode = -1;  // >= 0: stop now with this code (help, usage error)
 };
 
 // [host] Parses argv; prints help or the usage error itself. Allocates.

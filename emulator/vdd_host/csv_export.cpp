@@ -26,7 +26,8 @@ bool CsvWriter::Open(const std::string& path, std::string& error) {
     path_ = path;
     file_.reset(std::fopen(path.c_str(), "w"));
     if (!file_) {
-        error = "cannot write CSV file " + path + ": " + std::generic_category().message(errno) + ": check the folder exists and is writable";
+        error = "cannot write CSV file " + path + ": " + std::generic_category().message(errno) +
+                ": check the folder exists and is writable";
         return false;
     }
     std::setvbuf(file_.get(), nullptr, _IOFBF, kBufferBytes);
@@ -40,8 +41,8 @@ void CsvWriter::SetLayouts(const std::vector<DeviceLayout>& layouts) {
     for (const DeviceLayout& layout : layouts) {
         std::vector<std::string> prefixes;
         for (const StreamName& stream : layout.streams) {
-            prefixes.push_back(Field(layout.name) + "," + Field(stream.output) + "," + Field(stream.component) + "," +
-                               Field(UnitName(stream.unitCode)));
+            prefixes.push_back(Field(layout.name) + "," + Field(stream.output) + "," +
+                               Field(stream.component) + "," + Field(UnitName(stream.unitCode)));
         }
         prefixes_.push_back(std::move(prefixes));
         names_.push_back(Field(layout.name));
@@ -54,7 +55,8 @@ void CsvWriter::Take(size_t device, const CapturedPush& push, const PushNotes&) 
     const size_t samples = push.samplesPerFrame > 0 ? static_cast<size_t>(push.samplesPerFrame) : 0;
     for (size_t j = 0; samples > 0 && j * samples < push.values.size(); ++j) {
         std::string unknown;
-        if (j >= prefixes.size()) unknown = names_[device] + ",?,stream " + std::to_string(j) + ",?";
+        if (j >= prefixes.size())
+            unknown = names_[device] + ",?,stream " + std::to_string(j) + ",?";
         const std::string& prefix = j < prefixes.size() ? prefixes[j] : unknown;
         for (size_t i = 0; i < samples && j * samples + i < push.values.size(); ++i) {
             std::fprintf(file_.get(), "%d,%s,%lld,%.9g\n", push.sessionId, prefix.c_str(),
@@ -70,7 +72,9 @@ bool CsvWriter::Close(std::string& error) {
     const int savedErrno = errno;
     const bool closed = std::fclose(file_.release()) == 0;
     if (failed || !closed) {
-        error = "writing CSV file " + path_ + " failed: " + std::generic_category().message(failed ? savedErrno : errno) + ": check the disk";
+        error = "writing CSV file " + path_ +
+                " failed: " + std::generic_category().message(failed ? savedErrno : errno) +
+                ": check the disk";
         return false;
     }
     return true;

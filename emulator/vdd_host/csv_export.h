@@ -30,10 +30,11 @@ public:
     bool Close(std::string& error);
 
 private:
-    std::string                             path_;
-    std::unique_ptr<FILE, int (*)(FILE*)>   file_{nullptr, &std::fclose};
-    std::vector<std::vector<std::string>>   prefixes_;  // per device, per stream: "device,channel,component,unit"
-    std::vector<std::string>                names_;     // per device
+    std::string path_;
+    std::unique_ptr<FILE, int (*)(FILE*)> file_{nullptr, &std::fclose};
+    std::vector<std::vector<std::string>>
+        prefixes_;                    // per device, per stream: "device,channel,component,unit"
+    std::vector<std::string> names_;  // per device
 };
 
 }  // namespace varnix::vddhost

@@ -29,8 +29,9 @@ int RunDescribe(const HostOptions& options) {
     if (!options.quiet) {
         std::cout << "module: " << module.Path() << " (plug-in API version " << version << ")\n"
                   << "station: " << environment.station.Path() << " ("
-                  << (environment.station.Simulated() ? "simulated, profile " + environment.profileName
-                                                      : std::string("no simulation exports"))
+                  << (environment.station.Simulated()
+                          ? "simulated, profile " + environment.profileName
+                          : std::string("no simulation exports"))
                   << ")\n\n";
         PrintDefinitions(definitions, std::cout);
         for (const emulator::LogLine& line : host.LogLines()) {
@@ -43,7 +44,8 @@ int RunDescribe(const HostOptions& options) {
         std::cerr << "vdd-host: violation " << emulator::Describe(violation) << "\n";
     }
     if (!violations.empty()) {
-        std::cout << "vdd-host: FAIL: " << host.Monitor().Count() << " contract violations while publishing\n";
+        std::cout << "vdd-host: FAIL: " << host.Monitor().Count()
+                  << " contract violations while publishing\n";
         return kExitCheckFailed;
     }
     return kExitOk;

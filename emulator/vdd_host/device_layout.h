@@ -17,16 +17,16 @@ class StationObserver;
 struct StreamName {
     std::string output;
     std::string component;
-    int32_t     unitCode = 0;
+    int32_t unitCode = 0;
 };
 
 struct DeviceLayout {
-    size_t                  device = 0;          // host's device index
-    std::string             name;
-    std::vector<StreamName> streams;             // stream j = j-th component over the outputs
-    int32_t                 samplesPerFrame = 0; // from the station; 0 when unknown
-    std::optional<size_t>   frameOffset;         // values before the slice in a delivered frame
-    double                  framePeriodS = 0.0;  // 0.0135 s x frame multiple; 0 when unknown
+    size_t device = 0;  // host's device index
+    std::string name;
+    std::vector<StreamName> streams;    // stream j = j-th component over the outputs
+    int32_t samplesPerFrame = 0;        // from the station; 0 when unknown
+    std::optional<size_t> frameOffset;  // values before the slice in a delivered frame
+    double framePeriodS = 0.0;          // 0.0135 s x frame multiple; 0 when unknown
 };
 
 // Lays the registered devices over the published definitions (catalogue

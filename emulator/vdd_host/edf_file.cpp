@@ -22,12 +22,18 @@ double Printable(const HeaderNumber& number) {
 
 std::string OpenError(int code) {
     switch (code) {
-        case EDFLIB_MALLOC_ERROR: return "out of memory";
-        case EDFLIB_NO_SUCH_FILE_OR_DIRECTORY: return "cannot create the file (does its folder exist?)";
-        case EDFLIB_MAXFILES_REACHED: return "too many EDF files open";
-        case EDFLIB_FILE_ALREADY_OPENED: return "the file is already open";
-        case EDFLIB_NUMBER_OF_SIGNALS_INVALID: return "the number of signals is invalid";
-        default: return "EDFlib error " + std::to_string(code);
+        case EDFLIB_MALLOC_ERROR:
+            return "out of memory";
+        case EDFLIB_NO_SUCH_FILE_OR_DIRECTORY:
+            return "cannot create the file (does its folder exist?)";
+        case EDFLIB_MAXFILES_REACHED:
+            return "too many EDF files open";
+        case EDFLIB_FILE_ALREADY_OPENED:
+            return "the file is already open";
+        case EDFLIB_NUMBER_OF_SIGNALS_INVALID:
+            return "the number of signals is invalid";
+        default:
+            return "EDFlib error " + std::to_string(code);
     }
 }
 
@@ -38,12 +44,13 @@ EdfFile::~EdfFile() {
     Close(ignored);
 }
 
-bool EdfFile::Open(const std::string& path, EdfKind kind, const std::vector<EdfSignal>& signals, int recordUnits,
-                   const std::string& recording, std::string& error) {
+bool EdfFile::Open(const std::string& path, EdfKind kind, const std::vector<EdfSignal>& signals,
+                   int recordUnits, const std::string& recording, std::string& error) {
     const int type = kind == EdfKind::kBdfPlus ? EDFLIB_FILETYPE_BDFPLUS : EDFLIB_FILETYPE_EDFPLUS;
     handle_ = edfopen_file_writeonly(path.c_str(), type, static_cast<int>(signals.size()));
     if (handle_ < 0) {
-        error = "cannot write " + path + ": " + OpenError(handle_) + ": " + std::generic_category().message(errno);
+        error = "cannot write " + path + ": " + OpenError(handle_) + ": " +
+                std::generic_category().message(errno);
         handle_ = -1;
         return false;
     }
@@ -62,7 +69,8 @@ bool EdfFile::Open(const std::string& path, EdfKind kind, const std::vector<EdfS
         samplesPerRecord_.push_back(signal.samplesPerRecord);
     }
     ok = ok && edf_set_number_of_annotation_signals(handle_, kAnnotationSignals) == 0 &&
-         edf_set_equipment(handle_, "vdd-host") == 0 && edf_set_recording_additional(handle_, recording.c_str()) == 0;
+         edf_set_equipment(handle_, "vdd-host") == 0 &&
+         edf_set_recording_additional(handle_, recording.c_str()) == 0;
     if (!ok) {
         error = "EDFlib refused the header of " + path + " (a signal's rate, range or label)";
         edfclose_file(handle_);
@@ -78,8 +86,8 @@ void EdfFile::SetStart(const timespec& wallTime) {
     // Whole seconds only: with a fraction, EDFlib starts the records' time
     // at it, and readers that do not subtract it show every annotation that
     // much late.
-    edf_set_startdatetime(handle_, local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                          local.tm_sec);
+    edf_set_startdatetime(handle_, local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                          local.tm_hour, local.tm_min, local.tm_sec);
 }
 
 bool EdfFile::WriteRecord(const std::vector<int32_t>& record, std::string& error) {
@@ -88,8 +96,8 @@ bool EdfFile::WriteRecord(const std::vector<int32_t>& record, std::string& error
     for (int32_t count : samplesPerRecord_) {
         // EDFlib reads the samples only; its argument is not const.
         if (edfwrite_digital_samples(handle_, const_cast<int*>(record.data() + at)) != 0) {
-            error = "writing data record " + std::to_string(records_) + " failed: " + std::generic_category().message(errno) +
-                    ": check the disk";
+            error = "writing data record " + std::to_string(records_) +
+                    " failed: " + std::generic_category().message(errno) + ": check the disk";
             return false;
         }
         at += static_cast<size_t>(count);
@@ -116,7 +124,8 @@ void EdfFile::FlushAnnotations() {
         const EdfAnnotation& annotation = pending_.front();
         // EDFlib counts onsets and durations in 100 us.
         const long long onset = std::llround(std::max(annotation.onsetS, 0.0) * 1e4);
-        const long long duration = annotation.durationS < 0 ? -1 : std::llround(annotation.durationS * 1e4);
+        const long long duration =
+            annotation.durationS < 0 ? -1 : std::llround(annotation.durationS * 1e4);
         if (edfwrite_annotation_utf8(handle_, onset, duration, annotation.text.c_str()) == 0) {
             ++annotationsWritten_;
         } else {
@@ -134,7 +143,8 @@ bool EdfFile::Close(std::string& error) {
     const int result = edfclose_file(handle_);
     handle_ = -1;
     if (result != 0) {
-        error = "closing the file failed (its header may not hold the record count): " + std::generic_category().message(errno);
+        error = "closing the file failed (its header may not hold the record count): " +
+                std::generic_category().message(errno);
         return false;
     }
     return true;

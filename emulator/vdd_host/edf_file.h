@@ -21,16 +21,16 @@
 namespace varnix::vddhost {
 
 struct EdfAnnotation {
-    double      onsetS = 0.0;      // from the start of the file
-    double      durationS = -1.0;  // < 0: none
-    std::string text;              // EDFlib keeps at most kAnnotationWidth bytes
+    double onsetS = 0.0;      // from the start of the file
+    double durationS = -1.0;  // < 0: none
+    std::string text;         // EDFlib keeps at most kAnnotationWidth bytes
 };
 
 // [host] One thread only. Every member may block on the disk; Open, WriteRecord
 // and Annotate allocate.
 class EdfFile {
 public:
-    static constexpr int    kAnnotationSignals = 2;
+    static constexpr int kAnnotationSignals = 2;
     static constexpr size_t kAnnotationWidth = 40;  // EDFlib 1.23 cuts descriptions here
     static constexpr size_t kPendingKept = 256;     // annotations waiting for room, at most
 
@@ -41,8 +41,8 @@ public:
 
     // Creates `path` (replacing a file of that name). `recordUnits` is the
     // record duration in EDFlib's units of 10 us. False with `error` set.
-    bool Open(const std::string& path, EdfKind kind, const std::vector<EdfSignal>& signals, int recordUnits,
-              const std::string& recording, std::string& error);
+    bool Open(const std::string& path, EdfKind kind, const std::vector<EdfSignal>& signals,
+              int recordUnits, const std::string& recording, std::string& error);
     bool IsOpen() const { return handle_ >= 0; }
 
     // The wall-clock time of the first sample, to the second (cut, not
@@ -68,11 +68,11 @@ public:
 private:
     void FlushAnnotations();
 
-    int                       handle_ = -1;
-    std::vector<int32_t>      samplesPerRecord_;
-    int64_t                   records_ = 0;
-    uint64_t                  annotationsWritten_ = 0;
-    uint64_t                  annotationsLeftOut_ = 0;
+    int handle_ = -1;
+    std::vector<int32_t> samplesPerRecord_;
+    int64_t records_ = 0;
+    uint64_t annotationsWritten_ = 0;
+    uint64_t annotationsLeftOut_ = 0;
     std::deque<EdfAnnotation> pending_;
 };
 

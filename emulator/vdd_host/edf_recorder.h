@@ -29,19 +29,20 @@ namespace varnix::vddhost {
 // What one session's file ended up holding, for the summary.
 struct EdfReport {
     std::string path;
-    EdfKind     kind = EdfKind::kBdfPlus;
-    int32_t     session = 0;
-    size_t      signals = 0;
-    int64_t     records = 0;
-    double      recordSeconds = 0.0;
-    double      dataSeconds = 0.0;
-    uint64_t    annotations = 0;
-    uint64_t    annotationsLeftOut = 0;
+    EdfKind kind = EdfKind::kBdfPlus;
+    int32_t session = 0;
+    size_t signals = 0;
+    int64_t records = 0;
+    double recordSeconds = 0.0;
+    double dataSeconds = 0.0;
+    uint64_t annotations = 0;
+    uint64_t annotationsLeftOut = 0;
     std::vector<std::pair<std::string, uint64_t>> clipped;  // label -> samples, nonzero only
-    std::vector<std::pair<std::string, DeviceAssembly>> devices;  // name -> what became of its samples
+    std::vector<std::pair<std::string, DeviceAssembly>>
+        devices;                              // name -> what became of its samples
     std::vector<std::string> leftOutDevices;  // devices with no samples per frame known
-    uint64_t    pushesAfterClose = 0;
-    std::string error;                        // "" when the file is complete
+    uint64_t pushesAfterClose = 0;
+    std::string error;  // "" when the file is complete
 };
 
 // [host] Every member runs on the host's main thread (Take from
@@ -87,13 +88,13 @@ private:
     void SetOrigin(int64_t originNs);
     void Fail(const std::string& error);
 
-    const std::string         path_;
-    const EdfKind             kind_;
-    const RangeOverrides      ranges_;
-    const int                 sessions_;
+    const std::string path_;
+    const EdfKind kind_;
+    const RangeOverrides ranges_;
+    const int sessions_;
     std::vector<DeviceLayout> layouts_;
-    std::unique_ptr<Session>  current_;   // the open session's file, or null
-    std::vector<EdfReport>    reports_;   // one per session begun, closed ones complete
+    std::unique_ptr<Session> current_;  // the open session's file, or null
+    std::vector<EdfReport> reports_;    // one per session begun, closed ones complete
 };
 
 }  // namespace varnix::vddhost

@@ -16,13 +16,17 @@ std::string Printable(const std::string& text) {
     return out;
 }
 
-bool Reserved(const std::string& label) { return label == "EDF Annotations" || label == "BDF Annotations"; }
+bool Reserved(const std::string& label) {
+    return label == "EDF Annotations" || label == "BDF Annotations";
+}
 
 std::string NumberedLabel(const LabelSource& source) {
-    std::string label = "S" + std::to_string(source.deviceNumber) + "." + std::to_string(source.outputNumber) + "." +
+    std::string label = "S" + std::to_string(source.deviceNumber) + "." +
+                        std::to_string(source.outputNumber) + "." +
                         std::to_string(source.componentNumber);
     const std::string name = Printable(source.component);
-    if (label.size() + 1 < kLabelWidth && !name.empty()) label += " " + name.substr(0, kLabelWidth - label.size() - 1);
+    if (label.size() + 1 < kLabelWidth && !name.empty())
+        label += " " + name.substr(0, kLabelWidth - label.size() - 1);
     return label.substr(0, kLabelWidth);
 }
 
@@ -44,7 +48,8 @@ std::vector<std::string> MakeLabels(const std::vector<LabelSource>& sources) {
     }
     std::vector<bool> numbered(sources.size());
     for (size_t s = 0; s < sources.size(); ++s) {
-        numbered[s] = preferred[s].size() > kLabelWidth || seen.count(preferred[s]) > 1 || Reserved(preferred[s]);
+        numbered[s] = preferred[s].size() > kLabelWidth || seen.count(preferred[s]) > 1 ||
+                      Reserved(preferred[s]);
     }
     // A numbered label is unique by its numbers; a preferred label that
     // happens to equal one gives way to its own numbered label.
@@ -55,15 +60,18 @@ std::vector<std::string> MakeLabels(const std::vector<LabelSource>& sources) {
             if (numbered[s]) numberedLabels.insert(NumberedLabel(sources[s]));
         }
         for (size_t s = 0; s < sources.size(); ++s) {
-            if (!numbered[s] && numberedLabels.count(preferred[s]) > 0) numbered[s] = changed = true;
+            if (!numbered[s] && numberedLabels.count(preferred[s]) > 0)
+                numbered[s] = changed = true;
         }
     }
     std::vector<std::string> labels;
-    for (size_t s = 0; s < sources.size(); ++s) labels.push_back(numbered[s] ? NumberedLabel(sources[s]) : preferred[s]);
+    for (size_t s = 0; s < sources.size(); ++s)
+        labels.push_back(numbered[s] ? NumberedLabel(sources[s]) : preferred[s]);
     return labels;
 }
 
-std::string JoinNames(const std::string& device, const std::string& output, const std::string& component) {
+std::string JoinNames(const std::string& device, const std::string& output,
+                      const std::string& component) {
     std::string joined;
     AppendEscaped(joined, device);
     joined += '|';
@@ -73,7 +81,8 @@ std::string JoinNames(const std::string& device, const std::string& output, cons
     return joined;
 }
 
-bool SplitNames(const std::string& transducer, std::string& device, std::string& output, std::string& component) {
+bool SplitNames(const std::string& transducer, std::string& device, std::string& output,
+                std::string& component) {
     std::string* parts[3] = {&device, &output, &component};
     size_t part = 0;
     for (std::string* p : parts) p->clear();
@@ -102,8 +111,10 @@ int32_t ToDigital(float value, const EdfSignal& signal, bool& clipped) {
         return FillDigital(signal);
     }
     const double span = signal.range.max.value - signal.range.min.value;
-    const double steps = static_cast<double>(signal.digitalMax) - static_cast<double>(signal.digitalMin);
-    const double digital = std::round(signal.digitalMin + (static_cast<double>(value) - signal.range.min.value) / span * steps);
+    const double steps =
+        static_cast<double>(signal.digitalMax) - static_cast<double>(signal.digitalMin);
+    const double digital = std::round(
+        signal.digitalMin + (static_cast<double>(value) - signal.range.min.value) / span * steps);
     if (digital < signal.digitalMin) {
         clipped = true;
         return signal.digitalMin;
@@ -122,19 +133,23 @@ int32_t FillDigital(const EdfSignal& signal) {
 
 double ToPhysical(int32_t digital, const EdfSignal& signal) {
     const double span = signal.range.max.value - signal.range.min.value;
-    const double steps = static_cast<double>(signal.digitalMax) - static_cast<double>(signal.digitalMin);
-    return signal.range.min.value + (static_cast<double>(digital) - signal.digitalMin) * span / steps;
+    const double steps =
+        static_cast<double>(signal.digitalMax) - static_cast<double>(signal.digitalMin);
+    return signal.range.min.value +
+           (static_cast<double>(digital) - signal.digitalMin) * span / steps;
 }
 
 std::vector<EdfSignal> BuildSignals(const std::vector<DeviceLayout>& layouts,
-                                    const std::vector<int32_t>& samplesPerRecord, double recordSeconds,
-                                    EdfKind kind, const RangeOverrides& ranges) {
+                                    const std::vector<int32_t>& samplesPerRecord,
+                                    double recordSeconds, EdfKind kind,
+                                    const RangeOverrides& ranges) {
     std::vector<EdfSignal> signals;
     std::vector<LabelSource> sources;
     size_t deviceNumber = 0;
     for (size_t d = 0; d < layouts.size(); ++d) {
         const DeviceLayout& layout = layouts[d];
-        if (d >= samplesPerRecord.size() || samplesPerRecord[d] <= 0 || layout.streams.empty()) continue;
+        if (d >= samplesPerRecord.size() || samplesPerRecord[d] <= 0 || layout.streams.empty())
+            continue;
         ++deviceNumber;
         size_t outputNumber = 0, componentNumber = 0;
         std::string lastOutput;
@@ -158,8 +173,8 @@ std::vector<EdfSignal> BuildSignals(const std::vector<DeviceLayout>& layouts,
             signal.samplesPerRecord = samplesPerRecord[d];
             signal.rateHz = samplesPerRecord[d] / recordSeconds;
             signals.push_back(std::move(signal));
-            sources.push_back(LabelSource{layout.name, stream.output, stream.component, deviceNumber, outputNumber,
-                                          componentNumber});
+            sources.push_back(LabelSource{layout.name, stream.output, stream.component,
+                                          deviceNumber, outputNumber, componentNumber});
         }
     }
     const std::vector<std::string> labels = MakeLabels(sources);

@@ -28,24 +28,24 @@ namespace varnix::vddhost {
 enum class EdfKind { kEdfPlus, kBdfPlus };
 
 struct EdfSignal {
-    size_t        device = 0;        // host device index
-    size_t        stream = 0;        // stream j of the device
-    std::string   deviceName;
-    std::string   label;
-    std::string   transducer;        // "<device>|<output>|<component>"
-    std::string   dimension;
-    int32_t       unitCode = 0;
+    size_t device = 0;  // host device index
+    size_t stream = 0;  // stream j of the device
+    std::string deviceName;
+    std::string label;
+    std::string transducer;  // "<device>|<output>|<component>"
+    std::string dimension;
+    int32_t unitCode = 0;
     PhysicalRange range;
-    int32_t       digitalMin = 0;
-    int32_t       digitalMax = 0;
-    int32_t       samplesPerRecord = 0;
-    double        rateHz = 0.0;      // samplesPerRecord / record duration, exactly as a reader computes it
+    int32_t digitalMin = 0;
+    int32_t digitalMax = 0;
+    int32_t samplesPerRecord = 0;
+    double rateHz = 0.0;  // samplesPerRecord / record duration, exactly as a reader computes it
 };
 
 // The names a label is made from, with their numbers from 1 in the file.
 struct LabelSource {
     std::string device, output, component;
-    size_t      deviceNumber = 1, outputNumber = 1, componentNumber = 1;
+    size_t deviceNumber = 1, outputNumber = 1, componentNumber = 1;
 };
 
 constexpr size_t kLabelWidth = 16;
@@ -55,8 +55,10 @@ constexpr size_t kTransducerWidth = 80;
 std::vector<std::string> MakeLabels(const std::vector<LabelSource>& sources);
 
 // "<device>|<output>|<component>" with '|' and '\' escaped; and back.
-std::string JoinNames(const std::string& device, const std::string& output, const std::string& component);
-bool SplitNames(const std::string& transducer, std::string& device, std::string& output, std::string& component);
+std::string JoinNames(const std::string& device, const std::string& output,
+                      const std::string& component);
+bool SplitNames(const std::string& transducer, std::string& device, std::string& output,
+                std::string& component);
 
 // The digital range of a file kind: -32768..32767 (EDF+) or -8388608..8388607 (BDF+).
 void DigitalRange(EdfKind kind, int32_t& min, int32_t& max);
@@ -77,7 +79,8 @@ double ToPhysical(int32_t digital, const EdfSignal& signal);
 // device order; `samplesPerRecord[d]` is the device's samples per stream per
 // record (0: the device is left out).
 std::vector<EdfSignal> BuildSignals(const std::vector<DeviceLayout>& layouts,
-                                    const std::vector<int32_t>& samplesPerRecord, double recordSeconds,
-                                    EdfKind kind, const RangeOverrides& ranges);
+                                    const std::vector<int32_t>& samplesPerRecord,
+                                    double recordSeconds, EdfKind kind,
+                                    const RangeOverrides& ranges);
 
 }  // namespace varnix::vddhost

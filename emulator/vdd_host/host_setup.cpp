@@ -20,7 +20,8 @@ void ConfigureHost(emulator::TestHost& host, const HostOptions& options, FILE* t
 
     auto& faults = host.Faults();
     for (const std::string& device : options.refuseDevices) {
-        faults.Fail("RegisterDevice", device == "all" ? emulator::FaultSwitches::kEveryDevice : device);
+        faults.Fail("RegisterDevice",
+                    device == "all" ? emulator::FaultSwitches::kEveryDevice : device);
     }
     for (const std::string& operation : options.failOperations) faults.Fail(operation);
     if (options.failAll) faults.Fail(emulator::FaultSwitches::kEveryOperation);
@@ -30,7 +31,8 @@ void ConfigureHost(emulator::TestHost& host, const HostOptions& options, FILE* t
         auto mutex = std::make_shared<std::mutex>();
         host.Log().SetObserver([trace, mutex](const emulator::CallRecord& record) {
             std::lock_guard<std::mutex> lock(*mutex);
-            std::fprintf(trace, "[trace %6llu %s/%llu] %s(%s)\n", static_cast<unsigned long long>(record.sequence),
+            std::fprintf(trace, "[trace %6llu %s/%llu] %s(%s)\n",
+                         static_cast<unsigned long long>(record.sequence),
                          record.threadName.c_str(), static_cast<unsigned long long>(record.thread),
                          record.operation.c_str(), record.arguments.c_str());
         });

@@ -10,7 +10,7 @@ namespace {
 
 constexpr int64_t kFineLimitUs = 1000;  // 1 us buckets below this
 constexpr int64_t kPerDecade = 900;
-constexpr int     kDecades = 4;         // 1 ms .. 10 s
+constexpr int kDecades = 4;  // 1 ms .. 10 s
 
 }  // namespace
 
@@ -49,7 +49,8 @@ void LatencyHistogram::Record(int64_t latencyNs) {
 int64_t LatencyHistogram::Percentile(double percent) const {
     if (count_ == 0) return 0;
     const double exactRank = std::ceil(percent / 100.0 * static_cast<double>(count_));
-    const uint64_t rank = exactRank < 1.0 ? 1 : std::min<uint64_t>(count_, static_cast<uint64_t>(exactRank));
+    const uint64_t rank =
+        exactRank < 1.0 ? 1 : std::min<uint64_t>(count_, static_cast<uint64_t>(exactRank));
     uint64_t seen = 0;
     for (size_t bucket = 0; bucket < kBuckets; ++bucket) {
         seen += counts_[bucket];

@@ -20,7 +20,7 @@ class LatencyHistogram {
 public:
     static constexpr size_t kBuckets = 1000 + 4 * 900 + 1;
 
-    void    Record(int64_t latencyNs);
+    void Record(int64_t latencyNs);
     // Nearest-rank percentile (0..100) in nanoseconds; 0 when empty.
     int64_t Percentile(double percent) const;
     uint64_t Count() const { return count_; }
@@ -30,15 +30,15 @@ public:
 
     // The bucket a latency falls in, and the bucket's upper edge (exclusive)
     // in nanoseconds; exposed for the tests of the resolution.
-    static size_t  BucketOf(int64_t latencyNs);
+    static size_t BucketOf(int64_t latencyNs);
     static int64_t UpperEdgeNs(size_t bucket);
 
 private:
     std::array<uint32_t, kBuckets> counts_{};
     uint64_t count_ = 0;
-    int64_t  min_ = 0;
-    int64_t  max_ = 0;
-    int64_t  last_ = 0;
+    int64_t min_ = 0;
+    int64_t max_ = 0;
+    int64_t last_ = 0;
 };
 
 }  // namespace varnix::vddhost

@@ -2,8 +2,8 @@
 // terminal, plain periodic lines when the output is a file or a pipe.
 #pragma once
 
-#include "emulator/vdd_host/push_checker.h"
 #include "contract/station_control.h"
+#include "emulator/vdd_host/push_checker.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -18,18 +18,18 @@ public:
 
     // Called often; prints when it is time (5 times a second on a terminal,
     // once a second otherwise).
-    void Update(double elapsedS, int session, const PushChecker& checker, const VarnixSimCounters& counters,
-                bool simulated);
+    void Update(double elapsedS, int session, const PushChecker& checker,
+                const VarnixSimCounters& counters, bool simulated);
     // Ends the in-place line.
     void Finish();
 
 private:
-    FILE*                 out_;
-    const bool            quiet_;
-    const bool            terminal_;
-    double                lastPrintS_ = -1.0;
+    FILE* out_;
+    const bool quiet_;
+    const bool terminal_;
+    double lastPrintS_ = -1.0;
     std::vector<uint64_t> lastSamples_;
-    bool                  open_ = false;
+    bool open_ = false;
 };
 
 }  // namespace varnix::vddhost

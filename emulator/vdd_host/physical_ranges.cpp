@@ -36,7 +36,8 @@ bool ParseNumber(const std::string& text, double& value) {
 
 std::string UnitList() {
     std::string names;
-    for (const UnitInfo& unit : Units()) names += (names.empty() ? "" : ", ") + std::string(unit.name);
+    for (const UnitInfo& unit : Units())
+        names += (names.empty() ? "" : ", ") + std::string(unit.name);
     return names;
 }
 
@@ -66,8 +67,10 @@ std::string ParseRange(const std::string& argument, RangeOverrides& overrides) {
     }
     const std::string name = argument.substr(0, equals);
     UnitInfo unit;
-    if (!UnitNamed(name, unit)) return usage + "unknown unit \"" + name + "\": use one of " + UnitList();
-    const std::string texts[2] = {argument.substr(equals + 1, colon - equals - 1), argument.substr(colon + 1)};
+    if (!UnitNamed(name, unit))
+        return usage + "unknown unit \"" + name + "\": use one of " + UnitList();
+    const std::string texts[2] = {argument.substr(equals + 1, colon - equals - 1),
+                                  argument.substr(colon + 1)};
     HeaderNumber numbers[2];
     for (int k = 0; k < 2; ++k) {
         double value = 0.0;

@@ -14,8 +14,8 @@
 namespace varnix::vddhost {
 
 struct HeaderNumber {
-    std::string text;   // at most 8 characters, plain decimal
-    double      value = 0.0;
+    std::string text;  // at most 8 characters, plain decimal
+    double value = 0.0;
 };
 
 struct PhysicalRange {

@@ -12,7 +12,7 @@ namespace {
 constexpr const char* kStationFile = "libVarnixAPI2.so";
 
 bool IsFile(const std::string& path) {
-    struct stat info{};
+    struct stat info {};
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
@@ -35,12 +35,15 @@ std::string LoadModule(const std::string& path, emulator::PluginModule& module) 
     if (module.Load(path)) return "";
     switch (module.Error()) {
         case emulator::ModuleLoadError::kFileMissing:
-            return "plug-in module " + path + " not found: build it (cmake --build build --target "
+            return "plug-in module " + path +
+                   " not found: build it (cmake --build build --target "
                    "VarnixViconPlugin) or name the module with --module PATH";
         case emulator::ModuleLoadError::kMissingExports:
-            return module.ErrorText() + ": point --module at a device plug-in such as VarnixViconPlugin.vdd";
+            return module.ErrorText() +
+                   ": point --module at a device plug-in such as VarnixViconPlugin.vdd";
         default:
-            return module.ErrorText() + ": point --module at a device plug-in (.vdd) built for this machine";
+            return module.ErrorText() +
+                   ": point --module at a device plug-in (.vdd) built for this machine";
     }
 }
 
@@ -49,7 +52,8 @@ std::string LoadModule(const std::string& path, emulator::PluginModule& module) 
 std::string LoadEnvironment(const HostOptions& options, PluginEnvironment& environment) {
     const std::string& modulePath = options.modulePath;
     if (!IsFile(modulePath)) {
-        return "plug-in module " + modulePath + " not found: build it (cmake --build build --target "
+        return "plug-in module " + modulePath +
+               " not found: build it (cmake --build build --target "
                "VarnixViconPlugin) or name the module with --module PATH";
     }
     if (!options.replayPath.empty()) {
@@ -60,7 +64,8 @@ std::string LoadEnvironment(const HostOptions& options, PluginEnvironment& envir
         }
         // The module is not loaded yet: no thread of the plug-in or the station reads the
         // environment while it changes.
-        setenv("VARNIX_STATION_PROFILE", options.replayPath.c_str(), 1);  // NOLINT(concurrency-mt-unsafe)
+        setenv("VARNIX_STATION_PROFILE", options.replayPath.c_str(),
+               1);  // NOLINT(concurrency-mt-unsafe)
         environment.profileName = "replay of " + options.replayPath;
     } else if (!options.profilePath.empty()) {
         if (!IsFile(options.profilePath)) {
@@ -69,7 +74,8 @@ std::string LoadEnvironment(const HostOptions& options, PluginEnvironment& envir
         }
         // The module is not loaded yet: no thread of the plug-in or the station reads the
         // environment while it changes.
-        setenv("VARNIX_STATION_PROFILE", options.profilePath.c_str(), 1);  // NOLINT(concurrency-mt-unsafe)
+        setenv("VARNIX_STATION_PROFILE", options.profilePath.c_str(),
+               1);  // NOLINT(concurrency-mt-unsafe)
         environment.profileName = options.profilePath;
     } else {
         environment.profileName = std::getenv("VARNIX_STATION_PROFILE") != nullptr
@@ -87,7 +93,8 @@ std::string LoadEnvironment(const HostOptions& options, PluginEnvironment& envir
                "keep it beside the module";
     }
     if (!environment.station.Open(stationPath)) {
-        return "station library " + stationPath + " cannot be loaded: " + environment.station.Error() +
+        return "station library " + stationPath +
+               " cannot be loaded: " + environment.station.Error() +
                ": rebuild it (cmake --build build --target VarnixAPI2)";
     }
     std::string profileError = environment.station.ProfileError();

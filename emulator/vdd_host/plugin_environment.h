@@ -12,9 +12,9 @@
 namespace varnix::vddhost {
 
 struct PluginEnvironment {
-    StationObserver        station;
+    StationObserver station;
     emulator::PluginModule module;
-    std::string            profileName;  // for the report
+    std::string profileName;  // for the report
 };
 
 // [host] Sets VARNIX_STATION_PROFILE when a profile is given, opens the

@@ -47,7 +47,8 @@ void PushChecker::Enqueue(const emulator::PushView& view) {
     push.firstSampleIndex = view.firstSampleIndex;
     push.samplesPerFrame = view.samplesPerFrame;
     push.valueCount = view.valueCount;
-    if (view.values != nullptr && view.valueCount > 0) push.values.assign(view.values, view.values + view.valueCount);
+    if (view.values != nullptr && view.valueCount > 0)
+        push.values.assign(view.values, view.values + view.valueCount);
     push.timeNs = view.timeNs;
     push.deliveredAtPush = station_.Counters().framesDelivered;
     std::string threadName = emulator::CurrentThreadName();
@@ -102,7 +103,8 @@ void PushChecker::Check(size_t device, CapturedPush& push) {
     ++tally.pushes;
     tally.samples += static_cast<uint64_t>(std::max(push.samplesPerFrame, 0));
     tally.samplesPerFrame = push.samplesPerFrame;
-    auto span = tally.sessionSpans.emplace(push.sessionId, std::make_pair(push.timeNs, push.timeNs));
+    auto span =
+        tally.sessionSpans.emplace(push.sessionId, std::make_pair(push.timeNs, push.timeNs));
     span.first->second.second = push.timeNs;
     ++tally.sessionPushes[push.sessionId];
     CheckIndex(device, push, previousPushNs);
@@ -154,13 +156,15 @@ bool PushChecker::SliceMatches(size_t device, const CapturedPush& push, uint64_t
     if (frame == nullptr || !layout.frameOffset) return false;
     const size_t offset = *layout.frameOffset;
     const size_t count = push.values.size();
-    if (static_cast<size_t>(push.valueCount) != count || offset + count > frame->values.size()) return false;
+    if (static_cast<size_t>(push.valueCount) != count || offset + count > frame->values.size())
+        return false;
     // The whole slice, as the station lays it out: a push one sample per
     // stream short would otherwise match the front of it.
     if (!SizedLikeTheStationsSlice(layout, push)) return false;
     // Values are opaque 4-byte quantities: compare the bytes, so NaNs and
     // negative zeros count as delivered.
-    return count == 0 || std::memcmp(frame->values.data() + offset, push.values.data(), count * sizeof(float)) == 0;
+    return count == 0 || std::memcmp(frame->values.data() + offset, push.values.data(),
+                                     count * sizeof(float)) == 0;
 }
 
 bool PushChecker::Align(size_t device, const CapturedPush& push) {
@@ -185,11 +189,12 @@ bool PushChecker::Align(size_t device, const CapturedPush& push) {
             : ": it carries " + std::to_string(push.samplesPerFrame) + " samples per stream (" +
                   std::to_string(push.values.size()) + " values), the station's frames " +
                   std::to_string(layout.samplesPerFrame) + " (" +
-                  std::to_string(static_cast<size_t>(layout.samplesPerFrame) * layout.streams.size()) +
+                  std::to_string(static_cast<size_t>(layout.samplesPerFrame) *
+                                 layout.streams.size()) +
                   " values)";
     Problem(device, "the first push matches no frame the station delivered (searched deliveries " +
-                        std::to_string(oldest) + " to " + std::to_string(newest == 0 ? 0 : newest - 1) + ")" +
-                        shape);
+                        std::to_string(oldest) + " to " +
+                        std::to_string(newest == 0 ? 0 : newest - 1) + ")" + shape);
     return false;
 }
 
@@ -218,8 +223,9 @@ PushNotes PushChecker::CheckValues(size_t device, const CapturedPush& push) {
     for (uint64_t earlier = expected; !found && earlier-- > earliest;) {
         if (SliceMatches(device, push, earlier)) {
             ++tally.valueMismatches;
-            Problem(device, "push #" + std::to_string(tally.pushes - 1) + " repeats delivery " + std::to_string(earlier) +
-                                " where delivery " + std::to_string(expected) + " was due");
+            Problem(device, "push #" + std::to_string(tally.pushes - 1) + " repeats delivery " +
+                                std::to_string(earlier) + " where delivery " +
+                                std::to_string(expected) + " was due");
             tally.nextDelivery = earlier + 1;
             return notes;
         }
@@ -227,17 +233,17 @@ PushNotes PushChecker::CheckValues(size_t device, const CapturedPush& push) {
     if (!found) {
         ++tally.valueMismatches;
         Problem(device, "push #" + std::to_string(tally.pushes - 1) + " (first sample " +
-                            std::to_string(push.firstSampleIndex) + ") differs from its slice of delivery " +
-                            std::to_string(expected));
+                            std::to_string(push.firstSampleIndex) +
+                            ") differs from its slice of delivery " + std::to_string(expected));
         tally.nextDelivery = expected + 1;
         return notes;
     }
     if (matched != expected) {
         tally.skippedFrames += matched - expected;
         notes.skippedBefore = matched - expected;
-        Problem(device, "push #" + std::to_string(tally.pushes - 1) + " holds delivery " + std::to_string(matched) +
-                            "; deliveries " + std::to_string(expected) + " to " + std::to_string(matched - 1) +
-                            " never reached the device");
+        Problem(device, "push #" + std::to_string(tally.pushes - 1) + " holds delivery " +
+                            std::to_string(matched) + "; deliveries " + std::to_string(expected) +
+                            " to " + std::to_string(matched - 1) + " never reached the device");
     }
     tally.nextDelivery = matched + 1;
     if (!cutoff_ || matched < *cutoff_) ++tally.pushesBeforeCutoff;
@@ -249,13 +255,15 @@ PushNotes PushChecker::CheckValues(size_t device, const CapturedPush& push) {
 void PushChecker::EvictFrames() {
     uint64_t needed = UINT64_MAX;
     for (const DeviceTally& tally : tallies_) {
-        if (tally.firstDelivery && !tally.alignmentFailed) needed = std::min(needed, tally.nextDelivery);
+        if (tally.firstDelivery && !tally.alignmentFailed)
+            needed = std::min(needed, tally.nextDelivery);
     }
     if (needed == UINT64_MAX) {
         frames_.clear();
         return;
     }
-    frames_.erase(frames_.begin(), frames_.lower_bound(needed > kResyncWindow ? needed - kResyncWindow : 0));
+    frames_.erase(frames_.begin(),
+                  frames_.lower_bound(needed > kResyncWindow ? needed - kResyncWindow : 0));
 }
 
 }  // namespace varnix::vddhost

@@ -9,9 +9,9 @@
 #pragma once
 
 #include "emulator/push_record.h"
+#include "emulator/vdd_host/device_layout.h"
 #include "emulator/vdd_host/latency_histogram.h"
 #include "emulator/vdd_host/push_sink.h"
-#include "emulator/vdd_host/device_layout.h"
 #include "emulator/vdd_host/station_observer.h"
 
 #include <cstdint>
@@ -27,21 +27,22 @@ namespace varnix::vddhost {
 
 struct DeviceTally {
     uint64_t pushes = 0;
-    uint64_t samples = 0;           // samples per stream received
-    int32_t  samplesPerFrame = 0;   // of the last push
-    int64_t  firstPushNs = 0;
-    int64_t  lastPushNs = 0;
-    int64_t  nextIndex = 0;         // first-sample index the next push should carry
-    uint64_t indexBreaks = 0;       // first-sample index not continuing
-    uint64_t skippedFrames = 0;     // deliveries the device never got
-    uint64_t valueMismatches = 0;   // slice differs from the delivered frame
-    uint64_t framesNotKept = 0;     // the station no longer kept the frame to compare
+    uint64_t samples = 0;         // samples per stream received
+    int32_t samplesPerFrame = 0;  // of the last push
+    int64_t firstPushNs = 0;
+    int64_t lastPushNs = 0;
+    int64_t nextIndex = 0;         // first-sample index the next push should carry
+    uint64_t indexBreaks = 0;      // first-sample index not continuing
+    uint64_t skippedFrames = 0;    // deliveries the device never got
+    uint64_t valueMismatches = 0;  // slice differs from the delivered frame
+    uint64_t framesNotKept = 0;    // the station no longer kept the frame to compare
     std::optional<uint64_t> firstDelivery;
     uint64_t pushesBeforeCutoff = 0;  // pushes holding a delivery before the cutoff
     uint64_t nextDelivery = 0;
-    bool     alignmentFailed = false;
-    LatencyHistogram latency;       // frame ready to push, one entry per matched push
-    std::map<int32_t, std::pair<int64_t, int64_t>> sessionSpans;  // session -> first, last push time
+    bool alignmentFailed = false;
+    LatencyHistogram latency;  // frame ready to push, one entry per matched push
+    std::map<int32_t, std::pair<int64_t, int64_t>>
+        sessionSpans;  // session -> first, last push time
     std::map<int32_t, uint64_t> sessionPushes;
     std::vector<std::string> problems;  // the first few, one line each
 };
@@ -102,13 +103,13 @@ public:
     // start a thread per frame).
     struct ThreadUse {
         uint64_t calls = 0;
-        size_t   threads = 0;
+        size_t threads = 0;
     };
     std::map<std::string, ThreadUse> PushThreads() const;
 
 private:
     struct Queue {
-        std::mutex               mutex;
+        std::mutex mutex;
         std::deque<CapturedPush> pushes;
         std::map<std::string, ThreadUse> threads;  // pushing thread's name -> use
     };
@@ -128,17 +129,18 @@ private:
     void EvictFrames();
     void Problem(size_t device, std::string line);
 
-    const StationObserver&              station_;     // outlives the checker
-    std::vector<DeviceLayout>           layouts_;     // fixed at construction
-    const uint64_t                      id_;          // tells checkers apart in the thread-local mark
-    std::vector<std::unique_ptr<Queue>> queues_;      // [handoff] fills, [host] empties; each under its mutex
-    std::vector<DeviceTally>            tallies_;     // [host] only
+    const StationObserver& station_;     // outlives the checker
+    std::vector<DeviceLayout> layouts_;  // fixed at construction
+    const uint64_t id_;                  // tells checkers apart in the thread-local mark
+    std::vector<std::unique_ptr<Queue>>
+        queues_;                        // [handoff] fills, [host] empties; each under its mutex
+    std::vector<DeviceTally> tallies_;  // [host] only
     // [host] only. Per device, when each reset not yet seen in the pushes
     // returned (CLOCK_MONOTONIC), oldest first.
-    std::vector<std::deque<int64_t>>    resetNotes_;
-    std::vector<PushSink*>              sinks_;   // [host] only
-    std::map<uint64_t, Frame>           frames_;  // delivery index -> frame, [host] only
-    std::optional<uint64_t>             cutoff_;  // [host] only
+    std::vector<std::deque<int64_t>> resetNotes_;
+    std::vector<PushSink*> sinks_;      // [host] only
+    std::map<uint64_t, Frame> frames_;  // delivery index -> frame, [host] only
+    std::optional<uint64_t> cutoff_;    // [host] only
 };
 
 }  // namespace varnix::vddhost

@@ -12,13 +12,13 @@ namespace varnix::vddhost {
 // One push as vdd-host takes it in: copied from the lent arrays on the
 // pushing thread, checked and handed on on the host's main thread.
 struct CapturedPush {
-    int32_t            sessionId = 0;
-    int64_t            firstSampleIndex = 0;
-    int32_t            samplesPerFrame = 0;
-    int32_t            valueCount = 0;
+    int32_t sessionId = 0;
+    int64_t firstSampleIndex = 0;
+    int32_t samplesPerFrame = 0;
+    int32_t valueCount = 0;
     std::vector<float> values;
-    int64_t            timeNs = 0;
-    uint64_t           deliveredAtPush = 0;  // station's delivered count when the push began
+    int64_t timeNs = 0;
+    uint64_t deliveredAtPush = 0;  // station's delivered count when the push began
 };
 
 // What the checker learned about one push.
@@ -28,7 +28,7 @@ struct PushNotes {
     uint64_t skippedBefore = 0;
     // When the station made the push's frame ready (CLOCK_MONOTONIC); 0 when
     // the frame is not known (a real station, or the values did not match).
-    int64_t  frameReadyNs = 0;
+    int64_t frameReadyNs = 0;
 };
 
 // [host] Take is called on the host's main thread, from PushChecker::Drain,

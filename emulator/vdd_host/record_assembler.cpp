@@ -5,8 +5,8 @@
 
 namespace varnix::vddhost {
 
-RecordAssembler::RecordAssembler(std::vector<EdfSignal> signals, double recordSeconds, size_t recordsAhead,
-                                 Output& output)
+RecordAssembler::RecordAssembler(std::vector<EdfSignal> signals, double recordSeconds,
+                                 size_t recordsAhead, Output& output)
     : signals_(std::move(signals)), recordSeconds_(recordSeconds), output_(output) {
     for (size_t s = 0; s < signals_.size(); ++s) {
         const EdfSignal& signal = signals_[s];
@@ -31,7 +31,8 @@ RecordAssembler::RecordAssembler(std::vector<EdfSignal> signals, double recordSe
 void RecordAssembler::Refill(std::vector<int32_t>& slot) const {
     slot.resize(recordSize_);
     for (size_t s = 0; s < signals_.size(); ++s) {
-        std::fill_n(slot.begin() + static_cast<ptrdiff_t>(offsets_[s]), signals_[s].samplesPerRecord, fills_[s]);
+        std::fill_n(slot.begin() + static_cast<ptrdiff_t>(offsets_[s]),
+                    signals_[s].samplesPerRecord, fills_[s]);
     }
 }
 
@@ -40,8 +41,8 @@ std::string RecordAssembler::Fit(std::string text) const {
     return text;
 }
 
-bool RecordAssembler::Place(size_t device, int64_t firstSampleIndex, int32_t samplesPerFrame, const float* values,
-                            size_t valueCount, uint64_t skippedBefore) {
+bool RecordAssembler::Place(size_t device, int64_t firstSampleIndex, int32_t samplesPerFrame,
+                            const float* values, size_t valueCount, uint64_t skippedBefore) {
     if (device >= devices_.size() || !devices_[device].present || samplesPerFrame <= 0) return true;
     State& state = devices_[device];
     const int64_t samples = samplesPerFrame;
@@ -60,7 +61,8 @@ bool RecordAssembler::Place(size_t device, int64_t firstSampleIndex, int32_t sam
     } else if (firstSampleIndex == 0 && state.indexEnd > 0) {
         state.base = state.next;
         ++state.counts.restarts;
-        output_.Annotation({static_cast<double>(state.next) / state.rateHz, -1.0, Fit(name + ": numbering restarted")});
+        output_.Annotation({static_cast<double>(state.next) / state.rateHz, -1.0,
+                            Fit(name + ": numbering restarted")});
     }
     state.indexEnd = firstSampleIndex + samples;
     const int64_t start = state.base + firstSampleIndex;
@@ -74,14 +76,17 @@ bool RecordAssembler::Place(size_t device, int64_t firstSampleIndex, int32_t sam
     while (lastRecord >= firstRecord_ + static_cast<int64_t>(ring_.size())) ForceOldest();
     // ForceOldest may have moved this device on as well, when it lagged.
     const int64_t from = std::max(start + skip, state.next);
-    const int64_t until = state.limit >= 0 ? std::min(start + samples, state.limit) : start + samples;
+    const int64_t until =
+        state.limit >= 0 ? std::min(start + samples, state.limit) : start + samples;
     for (size_t j = 0; j < state.streams; ++j) {
         const size_t signal = state.firstSignal + j;
         for (int64_t position = from; position < until; ++position) {
-            const size_t at = j * static_cast<size_t>(samples) + static_cast<size_t>(position - start);
+            const size_t at =
+                j * static_cast<size_t>(samples) + static_cast<size_t>(position - start);
             if (values == nullptr || at >= valueCount) break;
             const int64_t record = position / state.perRecord;
-            std::vector<int32_t>& slot = ring_[static_cast<size_t>(record % static_cast<int64_t>(ring_.size()))];
+            std::vector<int32_t>& slot =
+                ring_[static_cast<size_t>(record % static_cast<int64_t>(ring_.size()))];
             bool clipped = false;
             slot[offsets_[signal] + static_cast<size_t>(position % state.perRecord)] =
                 ToDigital(values[at], signals_[signal], clipped);
@@ -129,8 +134,8 @@ void RecordAssembler::EndLostRun(State& device) {
     const Run& run = device.lost;
     output_.Annotation({static_cast<double>(run.first) / device.rateHz,
                         static_cast<double>(run.end - run.first) / device.rateHz,
-                        Fit("lost " + signals_[device.firstSignal].deviceName + ": " + std::to_string(run.count) +
-                            " samples")});
+                        Fit("lost " + signals_[device.firstSignal].deviceName + ": " +
+                            std::to_string(run.count) + " samples")});
     device.lost.count = 0;
 }
 
@@ -153,8 +158,9 @@ void RecordAssembler::EndClipRun(size_t signal) {
     Run& run = clips_[signal];
     if (run.count == 0) return;
     const double rate = signals_[signal].rateHz;
-    output_.Annotation({static_cast<double>(run.first) / rate, static_cast<double>(run.end - run.first) / rate,
-                        Fit("clipped " + signals_[signal].label + ": " + std::to_string(run.count))});
+    output_.Annotation(
+        {static_cast<double>(run.first) / rate, static_cast<double>(run.end - run.first) / rate,
+         Fit("clipped " + signals_[signal].label + ": " + std::to_string(run.count))});
     run.count = 0;
 }
 
@@ -181,7 +187,8 @@ void RecordAssembler::ForceOldest() {
 }
 
 void RecordAssembler::WriteOldest() {
-    std::vector<int32_t>& slot = ring_[static_cast<size_t>(firstRecord_ % static_cast<int64_t>(ring_.size()))];
+    std::vector<int32_t>& slot =
+        ring_[static_cast<size_t>(firstRecord_ % static_cast<int64_t>(ring_.size()))];
     output_.Record(slot);
     Refill(slot);
     ++firstRecord_;
@@ -190,7 +197,8 @@ void RecordAssembler::WriteOldest() {
 double RecordAssembler::DataSeconds() const {
     double seconds = 0.0;
     for (const State& device : devices_) {
-        if (device.present) seconds = std::max(seconds, static_cast<double>(device.next) / device.rateHz);
+        if (device.present)
+            seconds = std::max(seconds, static_cast<double>(device.next) / device.rateHz);
     }
     return seconds;
 }

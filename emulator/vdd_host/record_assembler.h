@@ -50,13 +50,14 @@ public:
         virtual void Annotation(EdfAnnotation annotation) = 0;
     };
 
-    RecordAssembler(std::vector<EdfSignal> signals, double recordSeconds, size_t recordsAhead, Output& output);
+    RecordAssembler(std::vector<EdfSignal> signals, double recordSeconds, size_t recordsAhead,
+                    Output& output);
 
     // One push of host device `device`; values stream-major, as pushed.
     // Devices without signals in the file are ignored. False when the push
     // lies wholly at or after the end set by EndAt (nothing placed).
-    bool Place(size_t device, int64_t firstSampleIndex, int32_t samplesPerFrame, const float* values,
-               size_t valueCount, uint64_t skippedBefore);
+    bool Place(size_t device, int64_t firstSampleIndex, int32_t samplesPerFrame,
+               const float* values, size_t valueCount, uint64_t skippedBefore);
 
     // The session ends at `endS` (in the file's time): later samples are
     // left out. Lets the devices still behind catch up to a common end, when
@@ -80,23 +81,23 @@ public:
 
 private:
     struct Run {  // a stretch of lost or clipped samples, positions in samples
-        int64_t  first = -1;
-        int64_t  end = -1;
+        int64_t first = -1;
+        int64_t end = -1;
         uint64_t count = 0;
         uint64_t total = 0;
     };
     struct State {
-        bool           present = false;
-        size_t         firstSignal = 0;
-        size_t         streams = 0;
-        int64_t        perRecord = 0;
-        double         rateHz = 0.0;
-        bool           started = false;
-        int64_t        base = 0;        // position of index 0
-        int64_t        indexEnd = 0;    // index after the last push
-        int64_t        next = 0;        // next position to fill
-        int64_t        limit = -1;      // first position after the end; < 0: none
-        Run            lost;
+        bool present = false;
+        size_t firstSignal = 0;
+        size_t streams = 0;
+        int64_t perRecord = 0;
+        double rateHz = 0.0;
+        bool started = false;
+        int64_t base = 0;      // position of index 0
+        int64_t indexEnd = 0;  // index after the last push
+        int64_t next = 0;      // next position to fill
+        int64_t limit = -1;    // first position after the end; < 0: none
+        Run lost;
         DeviceAssembly counts;
     };
 
@@ -110,17 +111,18 @@ private:
     void Refill(std::vector<int32_t>& slot) const;
     std::string Fit(std::string text) const;
 
-    std::vector<EdfSignal>            signals_;
-    std::vector<size_t>               offsets_;   // each signal's place in a record
-    std::vector<int32_t>              fills_;     // each signal's fill value
-    size_t                            recordSize_ = 0;
-    double                            recordSeconds_ = 0.0;
-    std::vector<State>                devices_;   // by host device index
-    std::vector<Run>                  clips_;     // by signal
-    std::vector<std::vector<int32_t>> ring_;      // records firstRecord_ .. firstRecord_ + ring_.size() - 1
-    int64_t                           firstRecord_ = 0;
-    double                            endS_ = -1.0;  // < 0: no end set
-    Output&                           output_;
+    std::vector<EdfSignal> signals_;
+    std::vector<size_t> offsets_;  // each signal's place in a record
+    std::vector<int32_t> fills_;   // each signal's fill value
+    size_t recordSize_ = 0;
+    double recordSeconds_ = 0.0;
+    std::vector<State> devices_;  // by host device index
+    std::vector<Run> clips_;      // by signal
+    std::vector<std::vector<int32_t>>
+        ring_;  // records firstRecord_ .. firstRecord_ + ring_.size() - 1
+    int64_t firstRecord_ = 0;
+    double endS_ = -1.0;  // < 0: no end set
+    Output& output_;
 };
 
 }  // namespace varnix::vddhost

@@ -166,12 +166,12 @@ void CompareSamples(const OpenFile& a, const OpenFile& b, RecordingComparison& r
                 if (differing[s]++ == 0) {
                     const long long sample = r * count + i;
                     char line[256];
-                    std::snprintf(line, sizeof line,
-                                  "signal %d \"%s\": sample %lld (%.4f s) is %d vs %d", s + 1,
-                                  Trimmed(x.signalparam[s].label).c_str(), sample,
-                                  static_cast<double>(sample) * static_cast<double>(x.datarecord_duration) /
-                                      EDFLIB_TIME_DIMENSION / count,
-                                  first[i], second[i]);
+                    std::snprintf(
+                        line, sizeof line, "signal %d \"%s\": sample %lld (%.4f s) is %d vs %d",
+                        s + 1, Trimmed(x.signalparam[s].label).c_str(), sample,
+                        static_cast<double>(sample) * static_cast<double>(x.datarecord_duration) /
+                            EDFLIB_TIME_DIMENSION / count,
+                        first[i], second[i]);
                     result.differences.push_back(line);
                 }
                 ++result.samplesDiffering;

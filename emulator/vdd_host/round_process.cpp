@@ -96,8 +96,8 @@ RoundProcessEnd RunRoundProcess(const std::function<int(int)>& body,
     RoundProcessEnd end;
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
-        end.why =
-            std::string("cannot make a pipe for the round's process: ") + std::generic_category().message(errno);
+        end.why = std::string("cannot make a pipe for the round's process: ") +
+                  std::generic_category().message(errno);
         return end;
     }
     std::cout.flush();
@@ -107,7 +107,8 @@ RoundProcessEnd RunRoundProcess(const std::function<int(int)>& body,
     const Clock::time_point start = Clock::now();
     const pid_t child = fork();
     if (child < 0) {
-        end.why = std::string("cannot fork the round's process: ") + std::generic_category().message(errno);
+        end.why = std::string("cannot fork the round's process: ") +
+                  std::generic_category().message(errno);
         close(fds[0]);
         close(fds[1]);
         return end;

@@ -67,12 +67,24 @@ bool StationObserver::DeliveredFrame(uint64_t deliveryIndex, VarnixSimFrameInfo&
            values.size() == info.valueCount;
 }
 
-size_t StationObserver::SensorCount() const { return simulated_ ? sensorCount_() : 0; }
-int32_t StationObserver::SamplesPerFrame(size_t sensor) const { return simulated_ ? samplesPerFrame_(sensor) : 0; }
-int32_t StationObserver::StreamCount(size_t sensor) const { return simulated_ ? streamCount_(sensor) : 0; }
-int32_t StationObserver::FrameMultiple() const { return simulated_ ? frameMultiple_() : 0; }
-void StationObserver::StartPulse() const { if (simulated_) startPulse_(); }
-void StationObserver::StopPulse() const { if (simulated_) stopPulse_(); }
+size_t StationObserver::SensorCount() const {
+    return simulated_ ? sensorCount_() : 0;
+}
+int32_t StationObserver::SamplesPerFrame(size_t sensor) const {
+    return simulated_ ? samplesPerFrame_(sensor) : 0;
+}
+int32_t StationObserver::StreamCount(size_t sensor) const {
+    return simulated_ ? streamCount_(sensor) : 0;
+}
+int32_t StationObserver::FrameMultiple() const {
+    return simulated_ ? frameMultiple_() : 0;
+}
+void StationObserver::StartPulse() const {
+    if (simulated_) startPulse_();
+}
+void StationObserver::StopPulse() const {
+    if (simulated_) stopPulse_();
+}
 uint64_t StationObserver::PulseCount() const {
     return HasPulseLog() ? pulseCount_() : 0;
 }

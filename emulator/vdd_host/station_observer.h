@@ -34,13 +34,14 @@ public:
     std::string ProfileError() const;
     VarnixSimCounters Counters() const;
     // Fills `info` and `values` (resized to the frame) while the station keeps the frame.
-    bool DeliveredFrame(uint64_t deliveryIndex, VarnixSimFrameInfo& info, std::vector<float>& values) const;
-    size_t  SensorCount() const;
+    bool DeliveredFrame(uint64_t deliveryIndex, VarnixSimFrameInfo& info,
+                        std::vector<float>& values) const;
+    size_t SensorCount() const;
     int32_t SamplesPerFrame(size_t sensor) const;
     int32_t StreamCount(size_t sensor) const;
     int32_t FrameMultiple() const;
-    void    StartPulse() const;
-    void    StopPulse() const;
+    void StartPulse() const;
+    void StopPulse() const;
     // The station's log of the pulses its inputs received (a simulated
     // station that predates it has none).
     bool HasPulseLog() const { return pulseCount_ != nullptr && getPulse_ != nullptr; }
@@ -48,20 +49,20 @@ public:
     bool Pulse(uint64_t sequence, VarnixSimPulse& pulse) const;
 
 private:
-    void*       handle_ = nullptr;
+    void* handle_ = nullptr;
     std::string path_;
     std::string error_;
-    bool        simulated_ = false;
+    bool simulated_ = false;
 
-    decltype(&VarnixSim_LastProfileError)   lastProfileError_ = nullptr;
-    decltype(&VarnixSim_GetCounters)        getCounters_ = nullptr;
-    decltype(&VarnixSim_GetDeliveredFrame)  getDeliveredFrame_ = nullptr;
-    decltype(&VarnixSim_SensorCount)        sensorCount_ = nullptr;
-    decltype(&VarnixSim_SamplesPerFrame)    samplesPerFrame_ = nullptr;
-    decltype(&VarnixSim_StreamCount)        streamCount_ = nullptr;
-    decltype(&VarnixSim_FrameMultiple)      frameMultiple_ = nullptr;
-    decltype(&VarnixSim_StartPulse)         startPulse_ = nullptr;
-    decltype(&VarnixSim_StopPulse)          stopPulse_ = nullptr;
+    decltype(&VarnixSim_LastProfileError) lastProfileError_ = nullptr;
+    decltype(&VarnixSim_GetCounters) getCounters_ = nullptr;
+    decltype(&VarnixSim_GetDeliveredFrame) getDeliveredFrame_ = nullptr;
+    decltype(&VarnixSim_SensorCount) sensorCount_ = nullptr;
+    decltype(&VarnixSim_SamplesPerFrame) samplesPerFrame_ = nullptr;
+    decltype(&VarnixSim_StreamCount) streamCount_ = nullptr;
+    decltype(&VarnixSim_FrameMultiple) frameMultiple_ = nullptr;
+    decltype(&VarnixSim_StartPulse) startPulse_ = nullptr;
+    decltype(&VarnixSim_StopPulse) stopPulse_ = nullptr;
     decltype(&VarnixSim_PulseCount) pulseCount_ = nullptr;  // optional
     decltype(&VarnixSim_GetPulse) getPulse_ = nullptr;      // optional
 };

@@ -42,23 +42,23 @@ private:
         bool Empty() const { return low > high; }
     };
     struct Strip {
-        std::string         title;
-        std::string         unit;
+        std::string title;
+        std::string unit;
         std::vector<Column> columns;
-        float               low = std::numeric_limits<float>::infinity();
-        float               high = -std::numeric_limits<float>::infinity();
+        float low = std::numeric_limits<float>::infinity();
+        float high = -std::numeric_limits<float>::infinity();
     };
 
     void Widen();  // doubles the span: merges each pair of columns
 
-    std::string                           path_;
+    std::string path_;
     std::unique_ptr<FILE, int (*)(FILE*)> file_{nullptr, &std::fclose};
-    std::vector<Strip>                    strips_;
-    std::vector<size_t>                   firstStrip_;  // per device
-    std::vector<double>                   ratesHz_;
-    int64_t                               t0Ns_ = 0;
-    double                                spanS_ = 1.0;
-    double                                lastS_ = 0.0;  // latest sample time seen
+    std::vector<Strip> strips_;
+    std::vector<size_t> firstStrip_;  // per device
+    std::vector<double> ratesHz_;
+    int64_t t0Ns_ = 0;
+    double spanS_ = 1.0;
+    double lastS_ = 0.0;  // latest sample time seen
 };
 
 }  // namespace varnix::vddhost

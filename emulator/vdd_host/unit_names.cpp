@@ -13,20 +13,13 @@ namespace {
 //  rad/s  +-40 rad/s is about +-2300 deg/s.
 // The others are wide guesses; --range UNIT=MIN:MAX sets any of them.
 const std::vector<UnitInfo> kUnits = {
-    {0, "none", "", "-1000", "1000"},
-    {1, "m", "m", "-10", "10"},
-    {2, "kg", "kg", "-1000", "1000"},
-    {3, "ms", "ms", "-100000", "100000"},
-    {4, "degC", "degC", "-50", "150"},
-    {8, "m/s", "m/s", "-100", "100"},
-    {10, "rad/s", "rad/s", "-40", "40"},
-    {12, "Hz", "Hz", "-10000", "10000"},
-    {13, "N", "N", "-10000", "10000"},
-    {14, "Nm", "Nm", "-1000", "1000"},
-    {16, "W", "W", "-10000", "10000"},
-    {18, "amplitude", "a.u.", "-1000", "1000"},
-    {20, "V", "V", "-0.011", "0.011"},
-    {24, "uT", "uT", "-5000", "5000"},
+    {0, "none", "", "-1000", "1000"},        {1, "m", "m", "-10", "10"},
+    {2, "kg", "kg", "-1000", "1000"},        {3, "ms", "ms", "-100000", "100000"},
+    {4, "degC", "degC", "-50", "150"},       {8, "m/s", "m/s", "-100", "100"},
+    {10, "rad/s", "rad/s", "-40", "40"},     {12, "Hz", "Hz", "-10000", "10000"},
+    {13, "N", "N", "-10000", "10000"},       {14, "Nm", "Nm", "-1000", "1000"},
+    {16, "W", "W", "-10000", "10000"},       {18, "amplitude", "a.u.", "-1000", "1000"},
+    {20, "V", "V", "-0.011", "0.011"},       {24, "uT", "uT", "-5000", "5000"},
     {25, "other", "other", "-2000", "2000"},
 };
 
@@ -35,7 +28,9 @@ constexpr const char* kFallbackMax = "1000";
 
 }  // namespace
 
-const std::vector<UnitInfo>& Units() { return kUnits; }
+const std::vector<UnitInfo>& Units() {
+    return kUnits;
+}
 
 UnitInfo UnitOf(int32_t unitCode) {
     for (const UnitInfo& unit : kUnits) {

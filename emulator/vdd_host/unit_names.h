@@ -11,7 +11,7 @@
 namespace varnix::vddhost {
 
 struct UnitInfo {
-    int32_t     code = 0;
+    int32_t code = 0;
     const char* name = "";          // "V", "other", ...
     const char* edfDimension = "";  // at most 8 characters
     const char* rangeMin = "";      // default physical range, as written in the header

@@ -11,10 +11,14 @@ int main(int argc, char** argv) {
         const ParsedCommandLine parsed = ParseCommandLine(argc, argv);
         if (parsed.exitCode >= 0) return parsed.exitCode;
         switch (parsed.command) {
-            case Command::kDescribe: return RunDescribe(parsed.options);
-            case Command::kCompare: return RunCompare(parsed.options);
-            case Command::kValidate: return RunValidate(parsed.options);
-            default: return RunCapture(parsed.options);
+            case Command::kDescribe:
+                return RunDescribe(parsed.options);
+            case Command::kCompare:
+                return RunCompare(parsed.options);
+            case Command::kValidate:
+                return RunValidate(parsed.options);
+            default:
+                return RunCapture(parsed.options);
         }
     } catch (const std::exception& error) {
         std::cerr << "vdd-host: FAIL: " << error.what() << "\n";

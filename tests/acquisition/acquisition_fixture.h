@@ -7,13 +7,13 @@
 
 #include "acquisition/acquisition.h"
 #include "acquisition/acquisition_loop.h"
-#include "device/vdevice.h"
 #include "contract/station_control.h"
+#include "device/vdevice.h"
 #include "tests/device/fake_host.h"
 #include "tests/support/plugin_threads.h"
 
-#include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
+#include <boost/make_shared.hpp>
 
 #include <algorithm>
 #include <chrono>
@@ -41,7 +41,7 @@ bool Eventually(Predicate done, std::chrono::milliseconds limit = std::chrono::s
 struct StationCall {
     std::string function;
     std::string arguments;
-    uint64_t    thread;
+    uint64_t thread;
 };
 
 inline std::vector<StationCall> StationCalls() {
@@ -83,17 +83,17 @@ inline int FrameOf(const fake::Push& push) {
 // hook's records are also taken under `mutex`.
 struct Feeder {
     struct Threads {
-        size_t            acquisition = 0;
+        size_t acquisition = 0;
         std::set<int64_t> handoff;
     };
-    static inline int  framesPerPause = 0;
-    static inline int  length = 0;
-    static inline int  nextFrame = 0;
-    static inline int  burstAtFirstPause = 0;  // frames scripted at once at the first pause
+    static inline int framesPerPause = 0;
+    static inline int length = 0;
+    static inline int nextFrame = 0;
+    static inline int burstAtFirstPause = 0;  // frames scripted at once at the first pause
     static inline bool recordThreads = false;
-    static inline std::mutex                     mutex;
-    static inline std::vector<VarnixSimCounters> pauses;   // the station's counters at each pause
-    static inline std::vector<Threads>           threads;  // with recordThreads
+    static inline std::mutex mutex;
+    static inline std::vector<VarnixSimCounters> pauses;  // the station's counters at each pause
+    static inline std::vector<Threads> threads;           // with recordThreads
 
     // `firstFrame`: the number of the next frame (after any scripted by hand).
     static void Install(int perPause, int frameLength, int firstFrame = 0) {
@@ -117,12 +117,14 @@ struct Feeder {
             seen.handoff = plugin_threads::Named("varnix-handoff");
         }
         std::lock_guard<std::mutex> lock(mutex);
-        const int count = pauses.empty() && burstAtFirstPause > 0 ? burstAtFirstPause : framesPerPause;
+        const int count =
+            pauses.empty() && burstAtFirstPause > 0 ? burstAtFirstPause : framesPerPause;
         pauses.push_back(counters);
         if (recordThreads) threads.push_back(seen);
         for (int f = 0; f < count; ++f, ++nextFrame) {
             std::vector<float> values(static_cast<size_t>(length));
-            for (int v = 0; v < length; ++v) values[static_cast<size_t>(v)] = static_cast<float>(nextFrame * 1000 + v);
+            for (int v = 0; v < length; ++v)
+                values[static_cast<size_t>(v)] = static_cast<float>(nextFrame * 1000 + v);
             VarnixSim_ScriptFrame(values.data(), values.size());
         }
     }
@@ -181,14 +183,14 @@ public:
 
 private:
     ViconDigitalDevice::IHostServices* const services_;
-    std::mutex         mutex_;
+    std::mutex mutex_;
     varnix::DeviceList devices_;
-    uint64_t           version_ = 1;
+    uint64_t version_ = 1;
 };
 
 struct AcquisitionFixture : ::testing::Test {
     fake::Services services;
-    TestContext    plugin{&services};
+    TestContext plugin{&services};
     std::vector<std::unique_ptr<fake::Context>> contexts;
 
     void SetUp() override {
@@ -205,9 +207,9 @@ struct AcquisitionFixture : ::testing::Test {
     // A device with `values` values per frame (samples per frame `samples`)
     // at `offset`, attached to a fresh fake context unless `attach` is false.
     boost::shared_ptr<varnix::vDevice> Device(int32_t samples, int32_t values, int32_t offset,
-                                      bool attach = true) {
-        auto device = boost::make_shared<varnix::vDevice>(&services, 1000.0, samples, values, offset, 1,
-                                                  std::vector<int32_t>{0});
+                                              bool attach = true) {
+        auto device = boost::make_shared<varnix::vDevice>(&services, 1000.0, samples, values,
+                                                          offset, 1, std::vector<int32_t>{0});
         contexts.push_back(std::make_unique<fake::Context>());
         if (attach) device->AttachContext(contexts.back().get());
         return device;
@@ -224,13 +226,15 @@ struct AcquisitionFixture : ::testing::Test {
     static void ScriptFrames(int count, int length, int firstFrame = 0) {
         for (int f = firstFrame; f < firstFrame + count; ++f) {
             std::vector<float> values(static_cast<size_t>(length));
-            for (int v = 0; v < length; ++v) values[static_cast<size_t>(v)] = static_cast<float>(f * 1000 + v);
+            for (int v = 0; v < length; ++v)
+                values[static_cast<size_t>(v)] = static_cast<float>(f * 1000 + v);
             VarnixSim_ScriptFrame(values.data(), values.size());
         }
     }
     static std::vector<float> Slice(int frame, int offset, int length) {
         std::vector<float> values(static_cast<size_t>(length));
-        for (int v = 0; v < length; ++v) values[static_cast<size_t>(v)] = static_cast<float>(frame * 1000 + offset + v);
+        for (int v = 0; v < length; ++v)
+            values[static_cast<size_t>(v)] = static_cast<float>(frame * 1000 + offset + v);
         return values;
     }
 };

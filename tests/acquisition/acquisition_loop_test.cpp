@@ -3,8 +3,8 @@
 #include "acquisition/acquisition_loop.h"
 #include "acquisition/handoff_thread.h"
 #include "host/host_log.h"
-#include "tests/support/plugin_threads.h"
 #include "tests/acquisition/acquisition_fixture.h"
+#include "tests/support/plugin_threads.h"
 
 #include <atomic>
 #include <functional>
@@ -32,15 +32,17 @@ TEST_F(AcquisitionLoopTest, EveryDeviceGetsItsSliceOfEveryFrameInOrder) {
     varnix::StopAcquisition();
 
     const int32_t samples[] = {3, 2, 4};
-    const int     offsets[] = {0, 6, 8};
-    const int     lengths[] = {6, 2, 0};
+    const int offsets[] = {0, 6, 8};
+    const int lengths[] = {6, 2, 0};
     for (size_t d = 0; d < 3; ++d) {
         const std::vector<fake::Push> pushes = ContextOf(d).Pushes();
         ASSERT_EQ(pushes.size(), static_cast<size_t>(kFrames)) << "device " << d;
         for (int f = 0; f < kFrames; ++f) {
             const fake::Push& push = pushes[static_cast<size_t>(f)];
-            EXPECT_EQ(push.firstSampleIndex, int64_t{f} * samples[d]) << "device " << d << " frame " << f;
-            EXPECT_EQ(push.values, Slice(f, offsets[d], lengths[d])) << "device " << d << " frame " << f;
+            EXPECT_EQ(push.firstSampleIndex, int64_t{f} * samples[d])
+                << "device " << d << " frame " << f;
+            EXPECT_EQ(push.values, Slice(f, offsets[d], lengths[d]))
+                << "device " << d << " frame " << f;
             EXPECT_EQ(push.valueCount, lengths[d]);
         }
     }
@@ -143,7 +145,8 @@ TEST_F(AcquisitionLoopTest, HandOffThreadThatCannotStartCostsOnlyThatDevicesFram
         const std::vector<fake::Push> pushes = ContextOf(d).Pushes();
         ASSERT_EQ(pushes.size(), 6u) << "device " << d;
         for (int f = 0; f < 6; ++f) {
-            EXPECT_EQ(pushes[static_cast<size_t>(f)].values, Slice(f, d == 0 ? 0 : 3, d == 0 ? 2 : 1));
+            EXPECT_EQ(pushes[static_cast<size_t>(f)].values,
+                      Slice(f, d == 0 ? 0 : 3, d == 0 ? 2 : 1));
         }
     }
     const std::vector<fake::Push> missing = ContextOf(1).Pushes();
@@ -156,7 +159,8 @@ TEST_F(AcquisitionLoopTest, HandOffThreadThatCannotStartCostsOnlyThatDevicesFram
     const std::vector<fake::Services::Line> lines = services.Lines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_NE(lines[0].text.find("Device 1"), std::string::npos) << lines[0].text;
-    EXPECT_NE(lines[0].text.find("Resource temporarily unavailable"), std::string::npos) << lines[0].text;
+    EXPECT_NE(lines[0].text.find("Resource temporarily unavailable"), std::string::npos)
+        << lines[0].text;
     EXPECT_EQ(lines[1].level, varnix::kLogInfo);
     EXPECT_NE(lines[1].text.find("after 2 missed frames"), std::string::npos) << lines[1].text;
 }
@@ -224,7 +228,8 @@ TEST_F(AcquisitionLoopTest, StopDuringThePassStillServesEveryDevice) {
     varnix::StopAcquisition();
     EXPECT_EQ(a.Pushes().size(), 2u);
     EXPECT_EQ(b.Pushes().size(), 2u) << "the frame polled before the stop reaches every device";
-    EXPECT_EQ(plugin_threads::PluginThreadCount(), 0u) << "every plug-in thread ended with the stop";
+    EXPECT_EQ(plugin_threads::PluginThreadCount(), 0u)
+        << "every plug-in thread ended with the stop";
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(a.Pushes().size() + b.Pushes().size(), 4u) << "nothing is pushed after the stop";
 }
@@ -251,7 +256,8 @@ TEST_F(AcquisitionLoopTest, HostChangesTheListWhileFramesFlow) {
         for (size_t k = 0; k < pushes.size(); ++k) {
             const int frame = FrameOf(pushes[0]) + static_cast<int>(k);
             ASSERT_EQ(pushes[k].firstSampleIndex, static_cast<int64_t>(k)) << "device " << d;
-            ASSERT_EQ(pushes[k].values, Slice(frame, d % 2 == 0 ? 0 : 2, 2)) << "device " << d << " push " << k;
+            ASSERT_EQ(pushes[k].values, Slice(frame, d % 2 == 0 ? 0 : 2, 2))
+                << "device " << d << " push " << k;
         }
     }
     EXPECT_GT(devicesFed, 0u) << "no list was ever fed a frame";
@@ -278,24 +284,28 @@ TEST_F(AcquisitionLoopTest, BacklogIsCaughtUpInOneCycleInOrderForEveryDevice) {
 
     const std::vector<VarnixSimCounters> pauses = Feeder::Pauses();
     ASSERT_GE(pauses.size(), 4u);
-    EXPECT_EQ(pauses[0].framesDelivered, uint64_t{kBacklog}) << "the whole backlog in the first cycle";
+    EXPECT_EQ(pauses[0].framesDelivered, uint64_t{kBacklog})
+        << "the whole backlog in the first cycle";
     EXPECT_EQ(pauses[0].polls, uint64_t{kBacklog} + 1) << "one poll finds the station empty";
     const uint64_t cap = varnix::kMaxFramesPerCycle;
     EXPECT_EQ(pauses[1].framesDelivered, kBacklog + cap) << "a cycle takes at most the cap";
     EXPECT_EQ(pauses[1].polls, kBacklog + 1 + cap) << "the cap ends the cycle without a poll";
     EXPECT_EQ(pauses[2].framesDelivered, kBacklog + 2 * cap);
     EXPECT_EQ(pauses[3].framesDelivered, uint64_t{kBacklog + kStall});
-    EXPECT_EQ(pauses[3].polls, uint64_t{kBacklog + kStall} + 2) << "one empty poll in the first and the last cycle";
+    EXPECT_EQ(pauses[3].polls, uint64_t{kBacklog + kStall} + 2)
+        << "one empty poll in the first and the last cycle";
 
     const int32_t samples[] = {2, 1, 3};
-    const int     offsets[] = {0, 2, 3};
+    const int offsets[] = {0, 2, 3};
     for (size_t d = 0; d < 3; ++d) {
         const std::vector<fake::Push> pushes = ContextOf(d).Pushes();
         ASSERT_EQ(pushes.size(), size_t{kBacklog + kStall}) << "device " << d;
         for (int f = 0; f < kBacklog + kStall; ++f) {
             const fake::Push& push = pushes[static_cast<size_t>(f)];
-            ASSERT_EQ(push.firstSampleIndex, int64_t{f} * samples[d]) << "device " << d << " frame " << f;
-            ASSERT_EQ(push.values, Slice(f, offsets[d], samples[d])) << "device " << d << " frame " << f;
+            ASSERT_EQ(push.firstSampleIndex, int64_t{f} * samples[d])
+                << "device " << d << " frame " << f;
+            ASSERT_EQ(push.values, Slice(f, offsets[d], samples[d]))
+                << "device " << d << " frame " << f;
         }
     }
 }
@@ -308,14 +318,16 @@ TEST_F(AcquisitionLoopTest, ThreadsStayOnePerDevicePlusTheLoopOverHundredsOfFram
     Feeder::Install(/*framesPerPause=*/5, /*length=*/4);
     Feeder::recordThreads = true;
     varnix::StartAcquisition(plugin);
-    for (size_t d = 0; d < kDevices; ++d) ASSERT_TRUE(ContextOf(d).WaitForPushes(300)) << "device " << d;
+    for (size_t d = 0; d < kDevices; ++d)
+        ASSERT_TRUE(ContextOf(d).WaitForPushes(300)) << "device " << d;
     varnix::StopAcquisition();
 
     const std::vector<Feeder::Threads> seen = Feeder::ThreadsSeen();
     ASSERT_GE(seen.size(), 60u);
     for (size_t i = 0; i < seen.size(); ++i) {
         EXPECT_EQ(seen[i].acquisition, 1u) << "pause " << i;
-        EXPECT_EQ(seen[i].handoff, seen[0].handoff) << "pause " << i << ": a hand-off thread was started or ended";
+        EXPECT_EQ(seen[i].handoff, seen[0].handoff)
+            << "pause " << i << ": a hand-off thread was started or ended";
     }
     EXPECT_EQ(seen[0].handoff.size(), kDevices);
     EXPECT_EQ(plugin_threads::PluginThreadCount(), 0u);
@@ -342,12 +354,14 @@ TEST_F(AcquisitionLoopTest, SecondInstantiationGivesTheAddedDevicesTheirOwnThrea
     varnix::StopAcquisition();
 
     EXPECT_EQ(after.size(), 4u);
-    for (int64_t thread : before) EXPECT_EQ(after.count(thread), 1u) << "the first devices keep their threads";
+    for (int64_t thread : before)
+        EXPECT_EQ(after.count(thread), 1u) << "the first devices keep their threads";
     for (size_t d = 0; d < 4; ++d) {
         const std::vector<fake::Push> pushes = ContextOf(d).Pushes();
         for (size_t k = 0; k < pushes.size(); ++k) {
             ASSERT_EQ(pushes[k].firstSampleIndex, static_cast<int64_t>(k)) << "device " << d;
-            ASSERT_EQ(FrameOf(pushes[k]), FrameOf(pushes[0]) + static_cast<int>(k)) << "device " << d;
+            ASSERT_EQ(FrameOf(pushes[k]), FrameOf(pushes[0]) + static_cast<int>(k))
+                << "device " << d;
         }
     }
 }

@@ -16,13 +16,12 @@ public:
                                                  const char* version, const char* nameAgain,
                                                  const char* type, const char* caption,
                                                  const char* description) override {
-        return Record(std::string("DefineDevice ") + manufacturer + "|" + name + "|" + version + "|" +
-                      nameAgain + "|" + type + "|" + caption + "|" + description);
+        return Record(std::string("DefineDevice ") + manufacturer + "|" + name + "|" + version +
+                      "|" + nameAgain + "|" + type + "|" + caption + "|" + description);
     }
-    ViconDigitalDevice::IHostResult AddBoolParameter(const char* key, const char* display,
-                                                     const char* help, const char* group, bool flag,
-                                                     const ViconDigitalDevice::IParameterValueBool& value,
-                                                     void* reserved) override {
+    ViconDigitalDevice::IHostResult AddBoolParameter(
+        const char* key, const char* display, const char* help, const char* group, bool flag,
+        const ViconDigitalDevice::IParameterValueBool& value, void* reserved) override {
         auto& mutableValue = const_cast<ViconDigitalDevice::IParameterValueBool&>(value);
         return Record(std::string("AddBoolParameter ") + key + "|" + display + "|" + help + "|" +
                       group + "|" + (flag ? "1" : "0") + "|type " +
@@ -42,7 +41,7 @@ public:
     ViconDigitalDevice::IHostResult Commit() override { return Record("Commit"); }
 
     std::vector<std::string> calls;
-    fake::Error              error{"builder refused"};
+    fake::Error error{"builder refused"};
 
 private:
     ViconDigitalDevice::IHostResult Record(std::string call) {
@@ -62,16 +61,17 @@ void ScriptTwoSensors() {
     VarnixSim_ScriptRates(rates, 4);
     struct Answer {
         const char* id;
-        int32_t     code;
+        int32_t code;
         const char* text;
     };
     const Answer answers[] = {
-        {"A1+x", 2, "MILLIVOLTS"}, {"A1", 0, "EMG A"},   {"A1+x", 0, "A-x"}, {"A1+x", 3, "S1"},
-        {"A1+y", 2, "MILLIVOLTS"}, {"A1+y", 0, "A-y"},   {"A1+y", 3, "S1"},  {"B1+x", 2, ""},
-        {"B1", 0, "EMG B"},        {"B1+x", 0, "B-x"},   {"B1+x", 3, "S1"},  {"C1+x", 2, "VOLTS"},
-        {"C1", 0, "EMG C"},        {"C1+x", 0, "C-x"},   {"C1+x", 3, "S2"},
+        {"A1+x", 2, "MILLIVOLTS"}, {"A1", 0, "EMG A"}, {"A1+x", 0, "A-x"}, {"A1+x", 3, "S1"},
+        {"A1+y", 2, "MILLIVOLTS"}, {"A1+y", 0, "A-y"}, {"A1+y", 3, "S1"},  {"B1+x", 2, ""},
+        {"B1", 0, "EMG B"},        {"B1+x", 0, "B-x"}, {"B1+x", 3, "S1"},  {"C1+x", 2, "VOLTS"},
+        {"C1", 0, "EMG C"},        {"C1+x", 0, "C-x"}, {"C1+x", 3, "S2"},
     };
-    for (const Answer& answer : answers) VarnixSim_ScriptAnswer(answer.id, answer.code, answer.text);
+    for (const Answer& answer : answers)
+        VarnixSim_ScriptAnswer(answer.id, answer.code, answer.text);
 }
 
 }  // namespace
@@ -96,24 +96,27 @@ TEST_F(DefinitionPublishingTest, TwoSensorsInExactBuilderOrderThenAcquisitionRun
     varnix::PublishDeviceDefinitions(&builder);
 
     const std::string literals = "|1.0|S1|EMG|Add Varnix System|Varnix Selkan System";
-    EXPECT_EQ(builder.calls,
-              (std::vector<std::string>{
-                  "DefineDevice Varnix, Inc|S1" + literals,
-                  "AddOutput EMG A 20",
-                  "AddComponent A-x",
-                  "AddComponent A-y",
-                  "AddOutput EMG B 0",
-                  "AddComponent B-x",
-                  "AddBoolParameter StartTrigger|Start Input|Selkan will wait for a start signal|Triggering|0|type 1 value 0|null",
-                  "AddBoolParameter StopTrigger|Stop Trigger|Selkan will wait for a stop signal|Triggering|0|type 1 value 0|null",
-                  "AddBoolParameter TriggerOutputs|Trigger Outputs||Triggering|0|type 1 value 0|null",
-                  "AddSignal Start",
-                  "Commit",
-                  "DefineDevice Varnix, Inc|S2|1.0|S2|EMG|Add Varnix System|Varnix Selkan System",
-                  "AddOutput EMG C 20",
-                  "AddComponent C-x",
-                  "Commit",
-              }));
+    EXPECT_EQ(
+        builder.calls,
+        (std::vector<std::string>{
+            "DefineDevice Varnix, Inc|S1" + literals,
+            "AddOutput EMG A 20",
+            "AddComponent A-x",
+            "AddComponent A-y",
+            "AddOutput EMG B 0",
+            "AddComponent B-x",
+            "AddBoolParameter StartTrigger|Start Input|Selkan will wait for a start "
+            "signal|Triggering|0|type 1 value 0|null",
+            "AddBoolParameter StopTrigger|Stop Trigger|Selkan will wait for a stop "
+            "signal|Triggering|0|type 1 value 0|null",
+            "AddBoolParameter TriggerOutputs|Trigger Outputs||Triggering|0|type 1 value 0|null",
+            "AddSignal Start",
+            "Commit",
+            "DefineDevice Varnix, Inc|S2|1.0|S2|EMG|Add Varnix System|Varnix Selkan System",
+            "AddOutput EMG C 20",
+            "AddComponent C-x",
+            "Commit",
+        }));
     EXPECT_EQ(builder.error.releases, static_cast<int>(builder.calls.size()));
     EXPECT_EQ(varnix::State().catalogueSensorCount.load(), 2u);
     EXPECT_TRUE(varnix::AcquisitionRunning());

@@ -18,9 +18,15 @@ TEST_F(SessionStartTest, ConfigureFollowsTheFirstDevicesTriggerSettings) {
     };
     const Case cases[] = {
         {"unanswered", {}, "1,0,0,0"},
-        {"all false", {{"StartTrigger", false}, {"StopTrigger", false}, {"TriggerOutputs", false}}, "1,0,0,0"},
-        {"start on", {{"StartTrigger", true}, {"StopTrigger", false}, {"TriggerOutputs", false}}, "1,1,0,0"},
-        {"all on", {{"StartTrigger", true}, {"StopTrigger", true}, {"TriggerOutputs", true}}, "1,1,1,1"},
+        {"all false",
+         {{"StartTrigger", false}, {"StopTrigger", false}, {"TriggerOutputs", false}},
+         "1,0,0,0"},
+        {"start on",
+         {{"StartTrigger", true}, {"StopTrigger", false}, {"TriggerOutputs", false}},
+         "1,1,0,0"},
+        {"all on",
+         {{"StartTrigger", true}, {"StopTrigger", true}, {"TriggerOutputs", true}},
+         "1,1,1,1"},
     };
     for (const Case& c : cases) {
         VarnixSim_ClearCalls();
@@ -66,7 +72,7 @@ TEST_F(SessionStartTest, DevicesAreNotReadyDuringTheStartAndReadyAfter) {
     EXPECT_EQ(readyDuring[1], 0);
     for (const auto& device : devices) {
         int32_t ready = -1;
-        bool    redeclare = true;
+        bool redeclare = true;
         device->GetStatus(&ready, &redeclare);
         EXPECT_EQ(ready, 1);
         EXPECT_FALSE(redeclare);
@@ -85,7 +91,7 @@ TEST_F(SessionStartTest, ListShorterOrLongerThanTheCatalogueAndMissingContexts) 
     varnix::StartSession(shorter, plugin);
     EXPECT_EQ(ContextOf(0).requestUpdates, 2);
     int32_t ready = -1;
-    bool    redeclare = false;
+    bool redeclare = false;
     shorter[1]->GetStatus(&ready, &redeclare);
     EXPECT_EQ(ready, 1);
 
@@ -137,7 +143,8 @@ TEST_F(SessionStartTest, StartServesDevicesRegisteredAfterTheLoopCopiedTheList) 
     fake::Declaration declaration;
     g_betweenCopyAndCheck = [&] {
         AppendDevices({second, third});  // the host finishes registering...
-        for (const auto& device : {first, second, third}) device->DeclareSession(1, &declaration);  // ...and declares
+        for (const auto& device : {first, second, third})
+            device->DeclareSession(1, &declaration);  // ...and declares
     };
     varnix::AcquisitionHooks hooks;
     hooks.afterListCopy = &BetweenCopyAndCheck;
@@ -146,7 +153,7 @@ TEST_F(SessionStartTest, StartServesDevicesRegisteredAfterTheLoopCopiedTheList) 
     varnix::StartAcquisition(plugin);
     const auto readyState = [](const boost::shared_ptr<vDevice>& device) {
         int32_t ready = -1;
-        bool    redeclare = false;
+        bool redeclare = false;
         device->GetStatus(&ready, &redeclare);
         return ready;
     };
@@ -155,8 +162,8 @@ TEST_F(SessionStartTest, StartServesDevicesRegisteredAfterTheLoopCopiedTheList) 
         std::chrono::seconds(3));
     varnix::StopAcquisition();
 
-    EXPECT_TRUE(allReady) << "ready states " << readyState(first) << " " << readyState(second) << " "
-                          << readyState(third);
+    EXPECT_TRUE(allReady) << "ready states " << readyState(first) << " " << readyState(second)
+                          << " " << readyState(third);
     EXPECT_EQ(CallsOf("configure").size(), 1u);
     EXPECT_EQ(ContextOf(2).requestUpdates, 2) << "the last device got the start's RequestUpdate";
 }

@@ -24,7 +24,8 @@ void AnswerItem(FakeStationAnswers& station, const std::string& item, const std:
     station.Answer(item, 3, sensor);
 }
 
-SensorCatalogue Build(const char* list, FakeStationAnswers& station, const std::vector<double>& rates) {
+SensorCatalogue Build(const char* list, FakeStationAnswers& station,
+                      const std::vector<double>& rates) {
     const CatalogueBuildResult result = QueryItems(list, station);
     EXPECT_TRUE(result.ok) << result.failure;
     EXPECT_LE(result.positionCount, rates.size());
@@ -43,9 +44,9 @@ TEST(CatalogueBuild, WorkedExampleAsksInOrderAndGroupsBySensorAndChannel) {
 
     const SensorCatalogue catalogue = Build("A+1|A+2|B+1|C+1|", station, {2000, 2000, 150, 2000});
 
-    EXPECT_EQ(station.asked, (Strings{"A+1,2", "A,0", "A+1,0", "A+1,3", "A+2,2", "A+2,0", "A+2,3",
-                                      "B+1,2", "B,0", "B+1,0", "B+1,3", "C+1,2", "C,0", "C+1,0",
-                                      "C+1,3"}));
+    EXPECT_EQ(station.asked,
+              (Strings{"A+1,2", "A,0", "A+1,0", "A+1,3", "A+2,2", "A+2,0", "A+2,3", "B+1,2", "B,0",
+                       "B+1,0", "B+1,3", "C+1,2", "C,0", "C+1,0", "C+1,3"}));
     ASSERT_EQ(catalogue.size(), 2u);
     const SensorRecord& s7 = catalogue[0];
     EXPECT_EQ(s7.name, "s7");
@@ -155,8 +156,8 @@ TEST(CatalogueBuild, EmptyItemsAreSkippedButKeepTheirRatePosition) {
     const CatalogueBuildResult result = QueryItems("|A+1||B+1|", station);
     ASSERT_TRUE(result.ok);
     EXPECT_EQ(result.positionCount, 4u);
-    EXPECT_EQ(station.asked, (Strings{"A+1,2", "A,0", "A+1,0", "A+1,3", "B+1,2", "B,0", "B+1,0",
-                                      "B+1,3"}));
+    EXPECT_EQ(station.asked,
+              (Strings{"A+1,2", "A,0", "A+1,0", "A+1,3", "B+1,2", "B,0", "B+1,0", "B+1,3"}));
     const std::vector<double> rates{1, 2, 3, 4};
     const SensorCatalogue catalogue = GroupItems(result, rates.data());
     ASSERT_EQ(catalogue.size(), 2u);

@@ -24,11 +24,11 @@ SensorRecord Sensor(double rate, int32_t streams, size_t channels) {
 TEST(FrameGeometry, SamplesPerFrameRoundsHalvesAwayFromZero) {
     EXPECT_EQ(SamplesPerFrame(2, 2000.0), 54);
     EXPECT_EQ(SamplesPerFrame(1, 2000.0), 27);
-    EXPECT_EQ(SamplesPerFrame(2, 150.0), 4);       // 4.05
-    EXPECT_EQ(SamplesPerFrame(1, 1000.0), 14);     // 13.5 up, not truncated to 13
-    EXPECT_EQ(SamplesPerFrame(3, 1000.0), 41);     // 40.5 up, where halves to even give 40
-    EXPECT_EQ(SamplesPerFrame(-3, 1000.0), -41);   // -40.5 away from zero, not to even -40
-    EXPECT_EQ(SamplesPerFrame(-1, 1000.0), -14);   // -13.5 away from zero, not truncated
+    EXPECT_EQ(SamplesPerFrame(2, 150.0), 4);      // 4.05
+    EXPECT_EQ(SamplesPerFrame(1, 1000.0), 14);    // 13.5 up, not truncated to 13
+    EXPECT_EQ(SamplesPerFrame(3, 1000.0), 41);    // 40.5 up, where halves to even give 40
+    EXPECT_EQ(SamplesPerFrame(-3, 1000.0), -41);  // -40.5 away from zero, not to even -40
+    EXPECT_EQ(SamplesPerFrame(-1, 1000.0), -14);  // -13.5 away from zero, not truncated
     EXPECT_EQ(SamplesPerFrame(0, 2000.0), 0);
     EXPECT_EQ(SamplesPerFrame(3, 0.0), 0);
 }
@@ -67,8 +67,8 @@ TEST(FrameGeometry, ProductsAndOffsetsWrapLikeThirtyTwoBitIntegers) {
     EXPECT_EQ(ValuesPerFrame(-3, 5), -15);
 
     const double nearMax = 2147483647.0 / 0.0135;
-    const auto geometry = ComputeFrameGeometry({Sensor(nearMax, 1, 1), Sensor(nearMax, 1, 1),
-                                                Sensor(1000, 1, 1)}, 1);
+    const auto geometry =
+        ComputeFrameGeometry({Sensor(nearMax, 1, 1), Sensor(nearMax, 1, 1), Sensor(1000, 1, 1)}, 1);
     ASSERT_EQ(geometry.size(), 3u);
     EXPECT_EQ(geometry[1].frameOffset, 2147483647);
     EXPECT_EQ(geometry[2].frameOffset, -2);

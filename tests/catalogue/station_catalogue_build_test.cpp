@@ -94,8 +94,10 @@ protected:
         const double rates[] = {2000, 2000, 150, 2000};
         station_.scriptRates(rates, 4);
         const char* answers[][3] = {
-            {"A+1", "VOLTS", "emg 1"}, {"A+2", "VOLTS", "emg 2"},
-            {"B+1", "g", "acc x"},     {"C+1", "VOLTS", "emg 1"},
+            {"A+1", "VOLTS", "emg 1"},
+            {"A+2", "VOLTS", "emg 2"},
+            {"B+1", "g", "acc x"},
+            {"C+1", "VOLTS", "emg 1"},
         };
         for (const auto& a : answers) {
             station_.scriptAnswer(a[0], 2, a[1]);
@@ -117,7 +119,7 @@ TEST_F(StationCatalogueBuild, WorkedExampleThroughTheBridge) {
 
     VarnixMetadataBuf metadata;
     std::memset(&metadata, 0xAB, sizeof metadata);  // left over from an earlier build
-    SensorCatalogue catalogue(1);                    // an earlier catalogue
+    SensorCatalogue catalogue(1);                   // an earlier catalogue
     std::string failure = "stale";
     ASSERT_TRUE(BuildSensorCatalogue(metadata, catalogue, failure)) << failure;
     EXPECT_TRUE(failure.empty());

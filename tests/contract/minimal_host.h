@@ -44,7 +44,9 @@ class CountingBuilder : public ViconDigitalDevice::IDeviceDefinitionBuilder {
 public:
     using Result = ViconDigitalDevice::IHostResult;
     Result DefineDevice(const char*, const char*, const char*, const char*, const char*,
-                        const char*, const char*) override { return Count(); }
+                        const char*, const char*) override {
+        return Count();
+    }
     Result AddBoolParameter(const char*, const char*, const char*, const char*, bool,
                             const ViconDigitalDevice::IParameterValueBool&, void*) override {
         return Count();

@@ -16,8 +16,8 @@ namespace fs = std::filesystem;
 namespace {
 
 fs::path FreshFolder(const std::string& name) {
-    fs::path folder = fs::temp_directory_path() /
-                      ("varnix-" + name + "-" + std::to_string(::getpid()));
+    fs::path folder =
+        fs::temp_directory_path() / ("varnix-" + name + "-" + std::to_string(::getpid()));
     fs::remove_all(folder);
     fs::create_directories(folder);
     fs::copy_file(contract::BinDir() + "/VarnixViconPlugin.vdd", folder / "VarnixViconPlugin.vdd");

@@ -29,41 +29,72 @@ IHostResult Ok(const char* name) {
 }
 
 struct Services : IHostServices {
-    void Log(const char* text, int32_t level) override { called = std::string("Log:") + text + std::to_string(level); }
-    uint32_t GetTimebase() override { called = "GetTimebase"; return 100; }
-    int32_t GetStartCode() override { called = "GetStartCode"; return -5; }
+    void Log(const char* text, int32_t level) override {
+        called = std::string("Log:") + text + std::to_string(level);
+    }
+    uint32_t GetTimebase() override {
+        called = "GetTimebase";
+        return 100;
+    }
+    int32_t GetStartCode() override {
+        called = "GetStartCode";
+        return -5;
+    }
 };
 
 struct Builder : IDeviceDefinitionBuilder {
     IHostResult DefineDevice(const char*, const char*, const char*, const char*, const char*,
-                             const char*, const char* d) override { return Ok(d); }
+                             const char*, const char* d) override {
+        return Ok(d);
+    }
     IHostResult AddBoolParameter(const char* key, const char*, const char*, const char*, bool,
-                                 const IParameterValueBool&, void*) override { return Ok(key); }
+                                 const IParameterValueBool&, void*) override {
+        return Ok(key);
+    }
     IHostResult AddSignal(const char*) override { return Ok("AddSignal"); }
-    IHostResult AddOutput(const char*, int32_t unit) override { called = "AddOutput" + std::to_string(unit); return {nullptr}; }
+    IHostResult AddOutput(const char*, int32_t unit) override {
+        called = "AddOutput" + std::to_string(unit);
+        return {nullptr};
+    }
     IHostResult AddComponent(const char*) override { return Ok("AddComponent"); }
     void Unused5() override { called = "Unused5"; }
     IHostResult Commit() override { return Ok("Commit"); }
 };
 
 struct Context : IDeviceContext {
-    IHostResult GetParameterValue(IParameterValue&, const char* key, const char*) override { return Ok(key); }
+    IHostResult GetParameterValue(IParameterValue&, const char* key, const char*) override {
+        return Ok(key);
+    }
     void Unused1() override { called = "Unused1"; }
-    uint32_t GetEntryCount() override { called = "GetEntryCount"; return 3; }
+    uint32_t GetEntryCount() override {
+        called = "GetEntryCount";
+        return 3;
+    }
     IHostResult FillEntries(int32_t*, void**, int32_t*) override { return Ok("FillEntries"); }
     IHostResult PushSamples(int32_t, int64_t first, int32_t, const int32_t*, int32_t, const float*,
                             int32_t count) override {
         called = "PushSamples" + std::to_string(first) + "/" + std::to_string(count);
         return {nullptr};
     }
-    bool RequestUpdate() override { called = "RequestUpdate"; return true; }
+    bool RequestUpdate() override {
+        called = "RequestUpdate";
+        return true;
+    }
 };
 
 struct Declaration : ISessionDeclaration {
-    IHostResult SetPeriod(int64_t period) override { called = "SetPeriod" + std::to_string(period); return {nullptr}; }
-    IHostResult DeclareSignal(const char* name, int32_t, int32_t, int32_t, int32_t, bool) override { return Ok(name); }
+    IHostResult SetPeriod(int64_t period) override {
+        called = "SetPeriod" + std::to_string(period);
+        return {nullptr};
+    }
+    IHostResult DeclareSignal(const char* name, int32_t, int32_t, int32_t, int32_t, bool) override {
+        return Ok(name);
+    }
     void SetOption(int32_t option) override { called = "SetOption" + std::to_string(option); }
-    IHostResult SetValueCount(int32_t count) override { called = "SetValueCount" + std::to_string(count); return {nullptr}; }
+    IHostResult SetValueCount(int32_t count) override {
+        called = "SetValueCount" + std::to_string(count);
+        return {nullptr};
+    }
 };
 
 struct Registrar : IDeviceRegistrar {
@@ -77,9 +108,15 @@ struct Registrar : IDeviceRegistrar {
 };
 
 struct Device : IDevice {
-    bool AttachContext(IDeviceContext*) override { called = "AttachContext"; return true; }
+    bool AttachContext(IDeviceContext*) override {
+        called = "AttachContext";
+        return true;
+    }
     void RefreshEntries() override { called = "RefreshEntries"; }
-    bool DeclareSession(int32_t id, ISessionDeclaration*) override { called = "DeclareSession" + std::to_string(id); return true; }
+    bool DeclareSession(int32_t id, ISessionDeclaration*) override {
+        called = "DeclareSession" + std::to_string(id);
+        return true;
+    }
     void SessionOpened() override { called = "SessionOpened"; }
     void SoftwareStartTrigger() override { called = "SoftwareStartTrigger"; }
     void SessionClosed() override { called = "SessionClosed"; }
@@ -87,20 +124,47 @@ struct Device : IDevice {
 };
 
 struct BoolValue : IParameterValueTemplate<bool> {
-    int32_t TypeCode() override { called = "TypeCode"; return 1; }
-    bool CopyTo(IParameterValue&) override { called = "CopyTo"; return true; }
-    bool AssignBytes(const uint8_t*, uint32_t length) override { called = "AssignBytes" + std::to_string(length); return true; }
+    int32_t TypeCode() override {
+        called = "TypeCode";
+        return 1;
+    }
+    bool CopyTo(IParameterValue&) override {
+        called = "CopyTo";
+        return true;
+    }
+    bool AssignBytes(const uint8_t*, uint32_t length) override {
+        called = "AssignBytes" + std::to_string(length);
+        return true;
+    }
     void SetFlag1(bool) override { called = "SetFlag1"; }
-    bool Flag1() override { called = "Flag1"; return true; }
+    bool Flag1() override {
+        called = "Flag1";
+        return true;
+    }
     void SetFlag2(bool) override { called = "SetFlag2"; }
-    bool Flag2() override { called = "Flag2"; return true; }
+    bool Flag2() override {
+        called = "Flag2";
+        return true;
+    }
     void SetFlag3(bool) override { called = "SetFlag3"; }
-    bool Flag3() override { called = "Flag3"; return true; }
-    bool Equals(IParameterValue&) override { called = "Equals"; return true; }
+    bool Flag3() override {
+        called = "Flag3";
+        return true;
+    }
+    bool Equals(IParameterValue&) override {
+        called = "Equals";
+        return true;
+    }
     void SetValue(const bool&) override { called = "SetValue"; }
-    bool Value() override { called = "Value"; return true; }
+    bool Value() override {
+        called = "Value";
+        return true;
+    }
     void WriteExtra(std::vector<uint8_t>&) override { called = "WriteExtra"; }
-    bool ReadExtra(ParameterValueReader&) override { called = "ReadExtra"; return true; }
+    bool ReadExtra(ParameterValueReader&) override {
+        called = "ReadExtra";
+        return true;
+    }
 };
 
 TEST(VtableSlots, HostServicesAndBuilder) {
@@ -142,7 +206,8 @@ TEST(VtableSlots, ContextDeclarationAndRegistrarShapes) {
     Slot<void (*)(void*)>(&context, 1)(&context);
     EXPECT_EQ(called, "Unused1");
     EXPECT_EQ(Slot<uint32_t (*)(void*)>(&context, 2)(&context), 3u);
-    Slot<IHostResult (*)(void*, int32_t*, void**, int32_t*)>(&context, 3)(&context, nullptr, nullptr, nullptr);
+    Slot<IHostResult (*)(void*, int32_t*, void**, int32_t*)>(&context, 3)(&context, nullptr,
+                                                                          nullptr, nullptr);
     EXPECT_EQ(called, "FillEntries");
     using Push = IHostResult (*)(void*, int32_t, int64_t, int32_t, const int32_t*, int32_t,
                                  const float*, int32_t);
@@ -163,10 +228,11 @@ TEST(VtableSlots, ContextDeclarationAndRegistrarShapes) {
     EXPECT_EQ(called, "SetValueCount54");
 
     Registrar registrar;
-    Device    device;
+    Device device;
     using Register = IHostResult (*)(void*, void*, const char*, void*, const char*, IDevice*);
-    const IHostResult registered = Slot<Register>(&registrar, 0)(
-        &registrar, reinterpret_cast<void*>(7), "EMG 1", reinterpret_cast<void*>(9), "EMG 1 again", &device);
+    const IHostResult registered =
+        Slot<Register>(&registrar, 0)(&registrar, reinterpret_cast<void*>(7), "EMG 1",
+                                      reinterpret_cast<void*>(9), "EMG 1 again", &device);
     EXPECT_EQ(called, "RegisterDevice7EMG 19EMG 1 again+device") << "arguments in the slot's order";
     EXPECT_EQ(registered.error, nullptr);
 
@@ -193,8 +259,8 @@ TEST(VtableSlots, PluginSideDeviceAndParameterValue) {
 
     BoolValue value;
     const char* expected[] = {"TypeCode", "CopyTo", "AssignBytes8", "SetFlag1", "Flag1",
-                              "SetFlag2", "Flag2", "SetFlag3", "Flag3", "Equals",
-                              "SetValue", "Value", "WriteExtra", "ReadExtra"};
+                              "SetFlag2", "Flag2",  "SetFlag3",     "Flag3",    "Equals",
+                              "SetValue", "Value",  "WriteExtra",   "ReadExtra"};
     std::vector<uint8_t> bytes;
     ParameterValueReader reader{nullptr, 0, 0};
     const bool yes = true;

@@ -25,18 +25,19 @@ public:
         return refused.count(name) != 0 ? fake::Fail(error) : fake::Ok();
     }
     struct Call {
-        void*                        arg1;
-        std::string                  name;
-        void*                        arg3;
-        std::string                  nameAgain;
+        void* arg1;
+        std::string name;
+        void* arg3;
+        std::string nameAgain;
         ViconDigitalDevice::IDevice* device;
     };
-    std::vector<Call>     calls;
+    std::vector<Call> calls;
     std::set<std::string> refused;
-    fake::Error           error{"no room"};
+    fake::Error error{"no room"};
 };
 
-SensorRecord Sensor(const std::string& name, double rate, int32_t channels, int32_t componentsEach) {
+SensorRecord Sensor(const std::string& name, double rate, int32_t channels,
+                    int32_t componentsEach) {
     SensorRecord sensor;
     sensor.name = name;
     sensor.sampleRate = rate;
@@ -52,7 +53,7 @@ SensorRecord Sensor(const std::string& name, double rate, int32_t channels, int3
 
 struct InstantiationFixture : ::testing::Test {
     fake::Services services;
-    Registrar      registrar;
+    Registrar registrar;
 
     void SetUp() override {
         varnix::PluginState& state = varnix::State();
@@ -89,7 +90,7 @@ struct InstantiationFixture : ::testing::Test {
 TEST_F(InstantiationFixture, SamplesPerFrameRoundHalvesAwayFromZero) {
     struct Case {
         int32_t frameMultiple;
-        double  rate;
+        double rate;
         int32_t samples;
     };
     for (const Case& c : {Case{1, 1000.0, 14}, Case{3, 1000.0, 41}, Case{1, 2000.0, 27}}) {
@@ -98,7 +99,8 @@ TEST_F(InstantiationFixture, SamplesPerFrameRoundHalvesAwayFromZero) {
         varnix::InstantiateDevices(nullptr, "host", nullptr);
         const varnix::DeviceList devices = Devices();
         ASSERT_EQ(devices.size(), 1u);
-        EXPECT_EQ(devices[0]->SamplesPerFrame(), c.samples) << "F=" << c.frameMultiple << " rate=" << c.rate;
+        EXPECT_EQ(devices[0]->SamplesPerFrame(), c.samples)
+            << "F=" << c.frameMultiple << " rate=" << c.rate;
         EXPECT_EQ(devices[0]->ValuesPerFrame(), c.samples * 2);
         EXPECT_EQ(devices[0]->SampleRate(), c.rate);
     }
@@ -106,7 +108,8 @@ TEST_F(InstantiationFixture, SamplesPerFrameRoundHalvesAwayFromZero) {
 
 TEST_F(InstantiationFixture, RefusedMiddleSensorStillCountsInTheOffsets) {
     // A: 27 x 2 = 54 values, B: 14 x 3 = 42, C: 14 x 1 with three channels.
-    SetCatalogue({Sensor("A", 2000.0, 1, 2), Sensor("B", 1000.0, 3, 1), Sensor("C", 1000.0, 3, 1)}, 1);
+    SetCatalogue({Sensor("A", 2000.0, 1, 2), Sensor("B", 1000.0, 3, 1), Sensor("C", 1000.0, 3, 1)},
+                 1);
     registrar.refused = {"B"};
     int arg1 = 0, arg3 = 0;
     varnix::InstantiateDevices(&arg1, "Lab rig", &arg3);

@@ -30,8 +30,12 @@ private:
     std::string text_;
 };
 
-inline ViconDigitalDevice::IHostResult Ok() { return {nullptr}; }
-inline ViconDigitalDevice::IHostResult Fail(Error& error) { return {&error}; }
+inline ViconDigitalDevice::IHostResult Ok() {
+    return {nullptr};
+}
+inline ViconDigitalDevice::IHostResult Fail(Error& error) {
+    return {&error};
+}
 
 class Services final : public ViconDigitalDevice::IHostServices {
 public:
@@ -40,10 +44,10 @@ public:
         lines_.push_back({level, text});
     }
     uint32_t GetTimebase() override { return timebase; }
-    int32_t  GetStartCode() override { return startCode; }
+    int32_t GetStartCode() override { return startCode; }
 
     struct Line {
-        int32_t     level;
+        int32_t level;
         std::string text;
     };
     std::vector<Line> Lines() {
@@ -57,21 +61,21 @@ public:
     }
 
     uint32_t timebase = 1000;
-    int32_t  startCode = 0;
+    int32_t startCode = 0;
 
 private:
-    std::mutex        mutex_;
+    std::mutex mutex_;
     std::vector<Line> lines_;
 };
 
 // One recorded push, with a copy of the values the host was lent.
 struct Push {
-    int32_t              sessionId;
-    int64_t              firstSampleIndex;
-    int32_t              samplesPerFrame;
+    int32_t sessionId;
+    int64_t firstSampleIndex;
+    int32_t samplesPerFrame;
     std::vector<int32_t> channels;
-    std::vector<float>   values;
-    int32_t              valueCount;
+    std::vector<float> values;
+    int32_t valueCount;
 };
 
 class Context final : public ViconDigitalDevice::IDeviceContext {
@@ -90,7 +94,7 @@ public:
         }
         return failParameters ? Fail(error) : Ok();
     }
-    void     Unused1() override {}
+    void Unused1() override {}
     uint32_t GetEntryCount() override { return entryCount; }
     ViconDigitalDevice::IHostResult FillEntries(int32_t*, void** entries, int32_t* flag) override {
         fillCalls++;
@@ -102,9 +106,12 @@ public:
     ViconDigitalDevice::IHostResult PushSamples(int32_t sessionId, int64_t first, int32_t samples,
                                                 const int32_t* channels, int32_t channelCount,
                                                 const float* values, int32_t valueCount) override {
-        Push push{sessionId, first, samples,
+        Push push{sessionId,
+                  first,
+                  samples,
                   std::vector<int32_t>(channels, channels + channelCount),
-                  std::vector<float>(values, values + valueCount), valueCount};
+                  std::vector<float>(values, values + valueCount),
+                  valueCount};
         if (onPush) onPush(push);
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -133,23 +140,23 @@ public:
     }
 
     std::function<void(const char*)> onParameterRead;  // runs before the answer
-    std::map<std::string, bool> parameters;  // unanswered keys leave the value alone
-    bool                     failParameters = false;
-    uint32_t                 entryCount = 1;
-    int32_t                  fillFlag = 0;
-    bool                     fillFirstEntry = false;
-    std::atomic<int>         fillCalls{0};
-    bool                     fillSawNullArray = false;
-    bool                     failPushes = false;
+    std::map<std::string, bool> parameters;            // unanswered keys leave the value alone
+    bool failParameters = false;
+    uint32_t entryCount = 1;
+    int32_t fillFlag = 0;
+    bool fillFirstEntry = false;
+    std::atomic<int> fillCalls{0};
+    bool fillSawNullArray = false;
+    bool failPushes = false;
     std::function<void(const Push&)> onPush;  // runs on the hand-off thread, before recording
-    std::atomic<int>         requestUpdates{0};
-    bool                     requestUpdateAnswer = true;
-    Error                    error{"refused by the fake host"};
+    std::atomic<int> requestUpdates{0};
+    bool requestUpdateAnswer = true;
+    Error error{"refused by the fake host"};
 
 private:
-    std::mutex               mutex_;
-    std::condition_variable  pushCond_;
-    std::vector<Push>        pushes;
+    std::mutex mutex_;
+    std::condition_variable pushCond_;
+    std::vector<Push> pushes;
     std::vector<std::string> parameterReads;
 };
 
@@ -167,14 +174,16 @@ public:
                         " " + (flag ? "true" : "false"));
         return Answer();
     }
-    void SetOption(int32_t option) override { calls.push_back("SetOption " + std::to_string(option)); }
+    void SetOption(int32_t option) override {
+        calls.push_back("SetOption " + std::to_string(option));
+    }
     ViconDigitalDevice::IHostResult SetValueCount(int32_t count) override {
         calls.push_back("SetValueCount " + std::to_string(count));
         return Answer();
     }
 
     std::vector<std::string> calls;
-    bool  failAll = false;
+    bool failAll = false;
     Error error{"declaration refused"};
 
 private:

@@ -15,7 +15,7 @@ namespace {
 
 struct DeviceFixture : ::testing::Test {
     fake::Services services;
-    fake::Context  context;
+    fake::Context context;
 };
 
 // One hand-off as the acquisition loop runs it, on the caller's thread.
@@ -27,7 +27,7 @@ void HandOff(vDevice& device, const float* frame) {
 
 std::pair<int32_t, bool> Status(vDevice& device) {
     int32_t ready = -1;
-    bool    redeclare = true;
+    bool redeclare = true;
     device.GetStatus(&ready, &redeclare);
     return {ready, redeclare};
 }
@@ -36,8 +36,8 @@ std::pair<int32_t, bool> Status(vDevice& device) {
 
 // vDevice is neither copyable nor movable: each test builds its own in place,
 // with two channels: rate, samples per frame, values per frame, frame offset.
-#define MAKE_DEVICE(name, ...)                                                    \
-    std::vector<int32_t> name##Indices{0, 1};                                     \
+#define MAKE_DEVICE(name, ...)                \
+    std::vector<int32_t> name##Indices{0, 1}; \
     vDevice name(&services, __VA_ARGS__, 2, name##Indices)
 
 TEST_F(DeviceFixture, StatusFollowsAttachDeclarationAndReadiness) {
@@ -258,5 +258,6 @@ TEST_F(DeviceFixture, ExceptionFromTheHostStaysInsideTheDevice) {
     HandOff(device, &value);
     EXPECT_EQ(device.Gate().Count(), 1) << "the gate comes back even when the push threw";
     ASSERT_EQ(services.CountAtLevel(varnix::kLogError), 1u);
-    EXPECT_NE(services.Lines().back().text.find("host broke"), std::string::npos) << services.Lines().back().text;
+    EXPECT_NE(services.Lines().back().text.find("host broke"), std::string::npos)
+        << services.Lines().back().text;
 }

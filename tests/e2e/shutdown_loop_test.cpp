@@ -19,8 +19,10 @@ TEST(EndToEnd, ShutdownWhileStreamingThenUnloadHundredTimes) {
             ASSERT_TRUE(e2e::Eventually([&] { return host.Context(0).PushCount() > 0; }))
                 << "round " << round << ": no frame arrived";
             host.Shutdown(module);
-            ASSERT_EQ(plugin_threads::PluginThreadCount(), 0u) << "round " << round << ": a plug-in thread outlived Shutdown";
-            ASSERT_EQ(host.Monitor().Count(), 0u) << "round " << round << "\n" << e2e::Violations(host);
+            ASSERT_EQ(plugin_threads::PluginThreadCount(), 0u)
+                << "round " << round << ": a plug-in thread outlived Shutdown";
+            ASSERT_EQ(host.Monitor().Count(), 0u) << "round " << round << "\n"
+                                                  << e2e::Violations(host);
         }
         ASSERT_TRUE(module.Unload()) << "round " << round << ": " << module.ErrorText();
         // Really gone: a thread still running its code would now crash the test.

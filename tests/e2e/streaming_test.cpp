@@ -30,7 +30,9 @@ void ScriptStation() {
 
 constexpr int kFrameValues = 28 + 27;
 
-float Value(int frame, int position) { return static_cast<float>(frame * 100000 + position); }
+float Value(int frame, int position) {
+    return static_cast<float>(frame * 100000 + position);
+}
 
 }  // namespace
 
@@ -54,7 +56,8 @@ TEST(EndToEnd, EveryDeviceReceivesExactlyItsSliceOfEveryFrame) {
         // A push is counted as it enters the host and recorded as it returns:
         // wait for the records.
         ASSERT_TRUE(e2e::Eventually([&] {
-            return host.Context(0).Pushes().size() >= kFrames && host.Context(1).Pushes().size() >= kFrames;
+            return host.Context(0).Pushes().size() >= kFrames &&
+                   host.Context(1).Pushes().size() >= kFrames;
         }));
 
         const int samples[] = {14, 27};
@@ -66,7 +69,8 @@ TEST(EndToEnd, EveryDeviceReceivesExactlyItsSliceOfEveryFrame) {
             for (int f = 0; f < kFrames; ++f) {
                 const auto& push = pushes[static_cast<size_t>(f)];
                 EXPECT_EQ(push.sessionId, 100 + static_cast<int32_t>(d));
-                EXPECT_EQ(push.firstSampleIndex, int64_t{f} * samples[d]) << "device " << d << " frame " << f;
+                EXPECT_EQ(push.firstSampleIndex, int64_t{f} * samples[d])
+                    << "device " << d << " frame " << f;
                 EXPECT_EQ(push.samplesPerFrame, samples[d]);
                 ASSERT_EQ(push.values.size(), static_cast<size_t>(lengths[d]));
                 for (int v = 0; v < lengths[d]; ++v) {

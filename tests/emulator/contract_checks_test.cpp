@@ -89,13 +89,15 @@ TEST_F(HostFixture, UsingALentObjectAfterItsCallIsAViolation) {
 
     // A device that keeps its declaration and uses it after DeclareSession.
     struct KeepingDevice : FakeDevice {
-        bool DeclareSession(int32_t, ViconDigitalDevice::ISessionDeclaration* declaration) override {
+        bool DeclareSession(int32_t,
+                            ViconDigitalDevice::ISessionDeclaration* declaration) override {
             kept = declaration;
             return true;
         }
         ViconDigitalDevice::ISessionDeclaration* kept = nullptr;
     } keeping;
-    FakeDevice::Release(host.Registrar()->RegisterDevice(nullptr, "EMG1", nullptr, "EMG1", &keeping));
+    FakeDevice::Release(
+        host.Registrar()->RegisterDevice(nullptr, "EMG1", nullptr, "EMG1", &keeping));
     host.DeclareSession(2, 3);
     ASSERT_NE(keeping.kept, nullptr);
     FakeDevice::Release(keeping.kept->SetValueCount(4));
@@ -108,7 +110,8 @@ TEST_F(HostFixture, ManyThreadsPushingManyDevicesLoseNoRecord) {
     std::vector<std::unique_ptr<FakeDevice>> devices;
     for (int d = 0; d < kDevices; ++d) {
         devices.push_back(std::make_unique<FakeDevice>());
-        FakeDevice::Release(host.Registrar()->RegisterDevice(nullptr, "EMG1", nullptr, "EMG1", devices.back().get()));
+        FakeDevice::Release(host.Registrar()->RegisterDevice(nullptr, "EMG1", nullptr, "EMG1",
+                                                             devices.back().get()));
         host.DeclareSession(2 + d, 1);
     }
     std::vector<std::thread> threads;

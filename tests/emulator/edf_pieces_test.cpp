@@ -27,12 +27,12 @@ TEST(EdfLabels, ShortUniqueLabelsForPeopleAndTheFullNamesBackFromTheTransducerFi
     const std::vector<LabelSource> sources = {
         {"EMG 1", "EMG", "EMG", 1, 1, 1},
         {"EMG 1", "ACC", "ACC X", 1, 2, 1},
-        {"IMU 12", "GYRO", "GYRO Z", 2, 2, 3},                // 13 characters: fits
-        {"Left rectus femoris", "EMG", "EMG", 3, 1, 1},      // too long
-        {"Leg", "ACC", "X", 4, 1, 1},                        // "Leg X" twice: numbered
+        {"IMU 12", "GYRO", "GYRO Z", 2, 2, 3},           // 13 characters: fits
+        {"Left rectus femoris", "EMG", "EMG", 3, 1, 1},  // too long
+        {"Leg", "ACC", "X", 4, 1, 1},                    // "Leg X" twice: numbered
         {"Leg", "GYRO", "X", 4, 2, 1},
-        {"BDF", "x", "Annotations", 5, 1, 1},                // a reserved label
-        {"S6.1.1", "A", "B", 6, 1, 1},                       // "S6.1.1 B": fine on its own
+        {"BDF", "x", "Annotations", 5, 1, 1},  // a reserved label
+        {"S6.1.1", "A", "B", 6, 1, 1},         // "S6.1.1 B": fine on its own
     };
     const std::vector<std::string> labels = MakeLabels(sources);
     ASSERT_EQ(labels.size(), sources.size());
@@ -49,7 +49,8 @@ TEST(EdfLabels, ShortUniqueLabelsForPeopleAndTheFullNamesBackFromTheTransducerFi
     for (const std::string& label : labels) EXPECT_LE(label.size(), kLabelWidth) << label;
 
     // A preferred label equal to another signal's numbered one gives way.
-    const auto clash = MakeLabels({{"S1.1.1", "c", "X", 1, 1, 1}, {"Leg", "a", "X", 2, 1, 1}, {"Leg", "b", "X", 2, 2, 1}});
+    const auto clash = MakeLabels(
+        {{"S1.1.1", "c", "X", 1, 1, 1}, {"Leg", "a", "X", 2, 1, 1}, {"Leg", "b", "X", 2, 2, 1}});
     EXPECT_EQ(std::set<std::string>(clash.begin(), clash.end()).size(), 3u);
 
     std::string device, output, component;
@@ -72,14 +73,18 @@ TEST(EdfRanges, RangeArgumentsAreCheckedAndFitTheHeader) {
     EXPECT_EQ(RangeFor(999, ranges).max.text, "1000");  // a code without a name
 
     EXPECT_NE(ParseRange("V-1:1", ranges).find("expected UNIT=MIN:MAX"), std::string::npos);
-    EXPECT_NE(ParseRange("volts=-1:1", ranges).find("unknown unit \"volts\": use one of none, m,"), std::string::npos);
+    EXPECT_NE(ParseRange("volts=-1:1", ranges).find("unknown unit \"volts\": use one of none, m,"),
+              std::string::npos);
     EXPECT_NE(ParseRange("V=a:1", ranges).find("MIN \"a\" is not a number"), std::string::npos);
-    EXPECT_NE(ParseRange("V=-1:nan", ranges).find("MAX \"nan\" is not a number"), std::string::npos);
+    EXPECT_NE(ParseRange("V=-1:nan", ranges).find("MAX \"nan\" is not a number"),
+              std::string::npos);
     EXPECT_NE(ParseRange("V=1:1", ranges).find("MIN 1 must be below MAX 1"), std::string::npos);
     const std::string tooLong = ParseRange("V=-0.0123456:1", ranges);
-    EXPECT_NE(tooLong.find("-0.0123456 does not fit the 8 characters"), std::string::npos) << tooLong;
+    EXPECT_NE(tooLong.find("-0.0123456 does not fit the 8 characters"), std::string::npos)
+        << tooLong;
     EXPECT_NE(tooLong.find("e.g. -0.01235"), std::string::npos) << tooLong;
-    EXPECT_NE(ParseRange("V=-1:123456789", ranges).find("choose a smaller number"), std::string::npos);
+    EXPECT_NE(ParseRange("V=-1:123456789", ranges).find("choose a smaller number"),
+              std::string::npos);
     EXPECT_EQ(RangeFor(20, ranges).max.text, "0.005") << "a refused argument changes nothing";
 }
 
@@ -87,13 +92,15 @@ TEST(EdfRanges, EdflibWritesEveryRangeAsTheTextItCameFrom) {
     // EDFlib cuts the digits of a physical limit instead of rounding them
     // ("-1.0123" came out as "-1.01229"); a reader would then scale every
     // sample with a limit vdd-host did not use.
-    const std::vector<std::string> texts = {"-1.0123", "12345.67", "0.011", "-0.011", "-2000", "0.3", "-0.00055", "9999999"};
+    const std::vector<std::string> texts = {"-1.0123", "12345.67", "0.011",    "-0.011",
+                                            "-2000",   "0.3",      "-0.00055", "9999999"};
     std::vector<EdfSignal> signals;
     for (size_t s = 0; s < texts.size(); ++s) {
         EdfSignal signal;
         signal.label = "S" + std::to_string(s);
         const double value = std::strtod(texts[s].c_str(), nullptr);
-        signal.range.min = value < 0 ? HeaderNumber{texts[s], value} : HeaderNumber{"-99999", -99999};
+        signal.range.min =
+            value < 0 ? HeaderNumber{texts[s], value} : HeaderNumber{"-99999", -99999};
         signal.range.max = value < 0 ? HeaderNumber{"99999", 99999} : HeaderNumber{texts[s], value};
         DigitalRange(EdfKind::kBdfPlus, signal.digitalMin, signal.digitalMax);
         signal.samplesPerRecord = 2;
@@ -131,7 +138,8 @@ TEST(EdfDigital, ValuesRoundToTheNearestStepAndClipAtTheRangeEnds) {
     EXPECT_TRUE(clipped);
     EXPECT_EQ(ToDigital(std::numeric_limits<float>::infinity(), signal, clipped), 32767);
     EXPECT_TRUE(clipped);
-    EXPECT_EQ(ToDigital(std::numeric_limits<float>::quiet_NaN(), signal, clipped), FillDigital(signal));
+    EXPECT_EQ(ToDigital(std::numeric_limits<float>::quiet_NaN(), signal, clipped),
+              FillDigital(signal));
     EXPECT_TRUE(clipped);
     EXPECT_LE(std::fabs(ToPhysical(FillDigital(signal), signal)), step);
     // Half a step beyond the end still rounds onto the end.
@@ -142,9 +150,11 @@ TEST(EdfDigital, ValuesRoundToTheNearestStepAndClipAtTheRangeEnds) {
 // Collects what the assembler writes.
 struct Collected final : RecordAssembler::Output {
     std::vector<std::vector<int32_t>> records;
-    std::vector<EdfAnnotation>        annotations;
+    std::vector<EdfAnnotation> annotations;
     void Record(const std::vector<int32_t>& record) override { records.push_back(record); }
-    void Annotation(EdfAnnotation annotation) override { annotations.push_back(std::move(annotation)); }
+    void Annotation(EdfAnnotation annotation) override {
+        annotations.push_back(std::move(annotation));
+    }
     const EdfAnnotation* Find(const std::string& text) const {
         for (const auto& annotation : annotations) {
             if (annotation.text == text) return &annotation;
@@ -158,7 +168,8 @@ struct Collected final : RecordAssembler::Output {
 // over -32768..32767: a value v is written as about 327.67 v.
 std::vector<EdfSignal> TwoDevices() {
     std::vector<EdfSignal> signals;
-    for (auto [device, stream, perRecord] : {std::tuple<size_t, size_t, int32_t>{0, 0, 8}, {0, 1, 8}, {1, 0, 2}}) {
+    for (auto [device, stream, perRecord] :
+         {std::tuple<size_t, size_t, int32_t>{0, 0, 8}, {0, 1, 8}, {1, 0, 2}}) {
         EdfSignal signal;
         signal.device = device;
         signal.stream = stream;
@@ -197,10 +208,10 @@ TEST(EdfAssembly, PushesFillRecordsInTimeOrderAndHolesAreFilledAndAnnotated) {
     const std::vector<int32_t>& first = out.records[0];
     ASSERT_EQ(first.size(), 18u);
     bool clipped = false;
-    EXPECT_EQ(first[0], ToDigital(0.0f, a0, clipped));    // A stream 0, sample 0
-    EXPECT_EQ(first[4], ToDigital(10.0f, a0, clipped));   // A stream 0, sample 4: the second push
-    EXPECT_EQ(first[8], ToDigital(4.0f, a0, clipped));    // A stream 1, sample 0
-    EXPECT_EQ(first[16], ToDigital(1.0f, a0, clipped));   // B
+    EXPECT_EQ(first[0], ToDigital(0.0f, a0, clipped));   // A stream 0, sample 0
+    EXPECT_EQ(first[4], ToDigital(10.0f, a0, clipped));  // A stream 0, sample 4: the second push
+    EXPECT_EQ(first[8], ToDigital(4.0f, a0, clipped));   // A stream 1, sample 0
+    EXPECT_EQ(first[16], ToDigital(1.0f, a0, clipped));  // B
     EXPECT_EQ(first[17], ToDigital(2.0f, a0, clipped));
 
     // A skips a frame (index 8 -> 12): its 4 samples are lost, written as 0.
@@ -247,7 +258,8 @@ TEST(EdfAssembly, ALaggingDeviceCannotHoldTheRecordsBackAndTheEndIsPadded) {
     Collected out;
     RecordAssembler assembler(TwoDevices(), 0.02, 3, out);
     // B never pushes; A runs 5 records ahead: the oldest are written with B lost.
-    for (int64_t frame = 0; frame < 10; ++frame) PushA(assembler, frame * 4, static_cast<float>(frame));
+    for (int64_t frame = 0; frame < 10; ++frame)
+        PushA(assembler, frame * 4, static_cast<float>(frame));
     EXPECT_EQ(out.records.size(), 2u) << "3 records held at most: records 0 and 1 forced out";
     EXPECT_EQ(assembler.Device(1).lost, 4u);
     // B comes back late at index 0: its places are written already.
@@ -280,7 +292,8 @@ TEST(EdfAssembly, AtTheCloseTheDevicesBehindCatchUpAndLaterFramesStayOut) {
     }
     assembler.EndAt(assembler.DataSeconds());
     EXPECT_FALSE(assembler.EndReached());
-    EXPECT_FALSE(assembler.Place(0, 12, 4, std::vector<float>(8, 1.0f).data(), 8, 0)) << "A's next frame is after the end";
+    EXPECT_FALSE(assembler.Place(0, 12, 4, std::vector<float>(8, 1.0f).data(), 8, 0))
+        << "A's next frame is after the end";
     PushB(assembler, 2, 1);
     EXPECT_TRUE(assembler.EndReached());
     float late = 1;
@@ -293,7 +306,8 @@ TEST(EdfAssembly, AtTheCloseTheDevicesBehindCatchUpAndLaterFramesStayOut) {
     const EdfAnnotation* padding = out.Find("recording ends; padding follows");
     ASSERT_NE(padding, nullptr);
     EXPECT_NEAR(padding->onsetS, 0.03, 1e-9);
-    for (const auto& annotation : out.annotations) EXPECT_EQ(annotation.text.rfind("lost", 0), std::string::npos);
+    for (const auto& annotation : out.annotations)
+        EXPECT_EQ(annotation.text.rfind("lost", 0), std::string::npos);
 }
 
 TEST(EdfAssembly, ClippedSamplesAreCountedAndAnnotatedOncePerRun) {
@@ -331,13 +345,15 @@ TEST(LatencyHistogramTest, PercentilesStayWithinOneBucketOfTheExactValue) {
     for (int i = 0; i < 5000; ++i) {
         state = state * 6364136223846793005ULL + 1442695040888963407ULL;
         // 0.2 ms to 2 s, spread over four decades.
-        const double exponent = static_cast<double>(state >> 11) / static_cast<double>(1ULL << 53) * 4.0;
+        const double exponent =
+            static_cast<double>(state >> 11) / static_cast<double>(1ULL << 53) * 4.0;
         values.push_back(static_cast<int64_t>(2e5 * std::pow(10.0, exponent)));
         histogram.Record(values.back());
     }
     std::sort(values.begin(), values.end());
     for (double percent : {0.0, 1.0, 50.0, 90.0, 99.0, 99.9, 100.0}) {
-        const size_t rank = std::max<size_t>(1, static_cast<size_t>(std::ceil(percent / 100.0 * values.size())));
+        const size_t rank =
+            std::max<size_t>(1, static_cast<size_t>(std::ceil(percent / 100.0 * values.size())));
         const int64_t exact = values[rank - 1];
         const int64_t reported = histogram.Percentile(percent);
         EXPECT_GE(reported, exact) << percent;
@@ -352,8 +368,10 @@ TEST(LatencyHistogramTest, PercentilesStayWithinOneBucketOfTheExactValue) {
     EXPECT_EQ(histogram.Last(), 60'000'000'000);
     // Every bucket's upper edge is the next bucket's lower edge.
     for (size_t bucket = 0; bucket + 2 < LatencyHistogram::kBuckets; ++bucket) {
-        ASSERT_EQ(LatencyHistogram::BucketOf(LatencyHistogram::UpperEdgeNs(bucket)), bucket + 1) << bucket;
-        ASSERT_EQ(LatencyHistogram::BucketOf(LatencyHistogram::UpperEdgeNs(bucket) - 1), bucket) << bucket;
+        ASSERT_EQ(LatencyHistogram::BucketOf(LatencyHistogram::UpperEdgeNs(bucket)), bucket + 1)
+            << bucket;
+        ASSERT_EQ(LatencyHistogram::BucketOf(LatencyHistogram::UpperEdgeNs(bucket) - 1), bucket)
+            << bucket;
     }
 }
 

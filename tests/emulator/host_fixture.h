@@ -42,8 +42,9 @@ protected:
         FakeDevice::Release(builder.AddComponent("x"));
         if (withParameter) {
             HostBoolValue defaultValue(BoolValueState{1, true, false, true, false});
-            FakeDevice::Release(builder.AddBoolParameter("StartTrigger", "Start Input", "help", "Triggering",
-                                                         false, AsSdkBool(defaultValue), nullptr));
+            FakeDevice::Release(builder.AddBoolParameter("StartTrigger", "Start Input", "help",
+                                                         "Triggering", false,
+                                                         AsSdkBool(defaultValue), nullptr));
         }
         FakeDevice::Release(builder.Commit());
     }
@@ -53,10 +54,11 @@ protected:
                                          int32_t valueCount = 4) {
         const int32_t channels[2] = {0, 1};
         const float values[4] = {1.f, 2.f, 3.f, 4.f};
-        return host.Context(device).PushSamples(sessionId, first, 2, channels, 2, values, valueCount);
+        return host.Context(device).PushSamples(sessionId, first, 2, channels, 2, values,
+                                                valueCount);
     }
 
-    TestHost   host;
+    TestHost host;
     FakeDevice first;
     FakeDevice second;
 };

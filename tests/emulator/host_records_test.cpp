@@ -94,7 +94,8 @@ TEST_F(HostFixture, PushesAreHeldAndHookedAsAsked) {
     EXPECT_EQ(seen, 2);
 
     // Regression: an exception of the host's own hook unwound into the plug-in's thread.
-    host.Faults().SetPushHook([](const PushView&) -> bool { throw std::runtime_error("hook broke"); });
+    host.Faults().SetPushHook(
+        [](const PushView&) -> bool { throw std::runtime_error("hook broke"); });
     ViconDigitalDevice::IHostResult thrown{nullptr};
     EXPECT_NO_THROW(thrown = Push(0, 1, 4));
     ASSERT_NE(thrown.error, nullptr);
@@ -130,7 +131,8 @@ TEST(DefinitionBuilder, OutOfOrderCallsAreReportedButARefusedDeviceIsSkippedQuie
     EXPECT_EQ(host.Monitor().Count("builder-order"), 2u);
 
     FakeDevice::Release(builder.DefineDevice("M", "Kept", "1", "Kept", "EMG", "Add", "d"));
-    FakeDevice::Release(builder.DefineDevice("M", "Second", "1", "Second", "EMG", "Add", "d"));  // Kept never committed
+    FakeDevice::Release(builder.DefineDevice("M", "Second", "1", "Second", "EMG", "Add",
+                                             "d"));  // Kept never committed
     FakeDevice::Release(builder.Commit());
     EXPECT_EQ(host.Monitor().Count("builder-order"), 3u);
     const auto devices = host.Definitions();

@@ -30,10 +30,10 @@ struct SessionHooks {
 };
 
 struct InProcessCapture {
-    vddhost::PluginEnvironment                  environment;
-    TestHost                                    host;
-    std::unique_ptr<vddhost::PushChecker>       checker;
-    std::vector<vddhost::PushSink*>             sinks;  // handed every checked push
+    vddhost::PluginEnvironment environment;
+    TestHost host;
+    std::unique_ptr<vddhost::PushChecker> checker;
+    std::vector<vddhost::PushSink*> sinks;  // handed every checked push
 
     // Loads, publishes, instantiates, streams one session for `seconds`,
     // shuts down and checks what is left.

@@ -35,7 +35,8 @@ TEST(ModuleLifecycle, HostOrderIsLoggedAndNothingFollowsShutdown) {
     for (size_t d = 0; d < host.DeviceCount(); ++d) host.DeclareSession(d, 3);
     for (size_t d = 0; d < host.DeviceCount(); ++d) host.SessionOpened(d);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (host.Context(host.DeviceCount() - 1).PushCount() < 5 && std::chrono::steady_clock::now() < deadline) {
+    while (host.Context(host.DeviceCount() - 1).PushCount() < 5 &&
+           std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     for (size_t d = 0; d < host.DeviceCount(); ++d) host.SessionClosed(d);
@@ -46,13 +47,22 @@ TEST(ModuleLifecycle, HostOrderIsLoggedAndNothingFollowsShutdown) {
     EXPECT_TRUE(module.Unload());
 
     const auto log = host.Log().Snapshot();
-    const std::vector<std::string> order = {"export:HostAPIVersion", "export:PluginAPIVersion", "export:Initialise",
-                                            "export:ProvideDeviceDefinitions", "DefineDevice", "Commit",
-                                            "export:BeginDeviceInstantiation", "RegisterDevice",
-                                            "IDevice::AttachContext", "IDevice::DeclareSession", "SetValueCount",
-                                            "PushSamples", "export:Shutdown"};
+    const std::vector<std::string> order = {"export:HostAPIVersion",
+                                            "export:PluginAPIVersion",
+                                            "export:Initialise",
+                                            "export:ProvideDeviceDefinitions",
+                                            "DefineDevice",
+                                            "Commit",
+                                            "export:BeginDeviceInstantiation",
+                                            "RegisterDevice",
+                                            "IDevice::AttachContext",
+                                            "IDevice::DeclareSession",
+                                            "SetValueCount",
+                                            "PushSamples",
+                                            "export:Shutdown"};
     for (size_t i = 1; i < order.size(); ++i) {
-        EXPECT_LT(FirstIndexOf(log, order[i - 1]), FirstIndexOf(log, order[i])) << order[i - 1] << " before " << order[i];
+        EXPECT_LT(FirstIndexOf(log, order[i - 1]), FirstIndexOf(log, order[i]))
+            << order[i - 1] << " before " << order[i];
     }
     // The host's own calls run on the test's thread; pushes come from others.
     std::set<uint64_t> pushThreads;
@@ -66,7 +76,8 @@ TEST(ModuleLifecycle, HostOrderIsLoggedAndNothingFollowsShutdown) {
     for (size_t d = 0; d < host.DeviceCount(); ++d) {
         for (const PushRecord& push : host.Context(d).Pushes()) EXPECT_EQ(push.sessionId, 3);
     }
-    EXPECT_EQ(host.Monitor().Count(), 0u) << (host.Monitor().Count() ? Describe(host.Monitor().Violations()[0]) : "");
+    EXPECT_EQ(host.Monitor().Count(), 0u)
+        << (host.Monitor().Count() ? Describe(host.Monitor().Violations()[0]) : "");
     EXPECT_EQ(host.Errors().Unreleased(), 0u);
 }
 

@@ -2,8 +2,8 @@
 // control exports, like a real station: one sensor "Plain 1" of one EMG
 // stream at 2000 samples per second, a frame every 13.5 ms after start,
 // each value the stream's sample number.
-#include "contract/station_records.h"
 #include "contract/station_abi.h"
+#include "contract/station_records.h"
 
 #include <chrono>
 #include <mutex>
@@ -33,7 +33,9 @@ const char* Initialize(VarnixMetadataBuf* metadata, int32_t, int32_t) {
     metadata->sampleRates = &Station().rate;
     return "P+1|";
 }
-const char* Scan(VarnixMetadataBuf*) { return ""; }
+const char* Scan(VarnixMetadataBuf*) {
+    return "";
+}
 void Start() {
     std::lock_guard<std::mutex> lock(Station().mutex);
     Station().running = true;
@@ -44,8 +46,12 @@ void Stop() {
     std::lock_guard<std::mutex> lock(Station().mutex);
     Station().running = false;
 }
-void Close() { Stop(); }
-bool Configure(bool, bool, bool, bool) { return true; }
+void Close() {
+    Stop();
+}
+bool Configure(bool, bool, bool, bool) {
+    return true;
+}
 bool PollData(VarnixFrameBuf* frame) {
     PlainStation& station = Station();
     std::lock_guard<std::mutex> lock(station.mutex);
@@ -53,13 +59,16 @@ bool PollData(VarnixFrameBuf* frame) {
     const long long ready = (std::chrono::steady_clock::now() - station.start) / kFramePeriod;
     if (station.delivered >= ready) return false;
     for (int32_t i = 0; i < kSamplesPerFrame; ++i) {
-        station.frame[static_cast<size_t>(i)] = static_cast<float>(station.delivered * kSamplesPerFrame + i);
+        station.frame[static_cast<size_t>(i)] =
+            static_cast<float>(station.delivered * kSamplesPerFrame + i);
     }
     ++station.delivered;
     frame->samples = station.frame.data();
     return true;
 }
-bool ChangeSensorMode(VarnixMetadataBuf*, const char*, const char*) { return false; }
+bool ChangeSensorMode(VarnixMetadataBuf*, const char*, const char*) {
+    return false;
+}
 const char* InformationRequest(const char* id, int32_t request) {
     if (request == 2) return "VOLTS";
     if (request == 3) return "Plain 1";
@@ -76,9 +85,9 @@ __attribute__((visibility("default"))) VarnixNative* VarnixNative_New(void) {
 __attribute__((visibility("default"))) void VarnixNative_Delete(VarnixNative* self) {
     delete reinterpret_cast<char*>(self);
 }
-#define VARNIX_GETTER(name, function)                                                           \
+#define VARNIX_GETTER(name, function)                                                              \
     __attribute__((visibility("default"))) void* VarnixNative_Get##name##Delegate(VarnixNative*) { \
-        return reinterpret_cast<void*>(&function);                                              \
+        return reinterpret_cast<void*>(&function);                                                 \
     }
 VARNIX_GETTER(Initialize, Initialize)
 VARNIX_GETTER(Scan, Scan)

@@ -13,7 +13,8 @@ namespace {
 
 struct SummaryRow {
     std::string device;
-    long pushes = 0, samples = 0, expected = 0, delivered = 0, lost = 0, breaks = 0, skipped = 0, altered = 0;
+    long pushes = 0, samples = 0, expected = 0, delivered = 0, lost = 0, breaks = 0, skipped = 0,
+         altered = 0;
 };
 
 // The rows of the summary table: "EMG 1  148  3996  3966  148  0  0  0  0 ...".
@@ -27,8 +28,8 @@ std::vector<SummaryRow> SummaryRows(const std::string& output) {
         std::string first, second;
         if (!(words >> first >> second) || first != "EMG") continue;
         row.device = first + " " + second;
-        if (words >> row.pushes >> row.samples >> row.expected >> row.delivered >> row.lost >> row.breaks >>
-            row.skipped >> row.altered) {
+        if (words >> row.pushes >> row.samples >> row.expected >> row.delivered >> row.lost >>
+            row.breaks >> row.skipped >> row.altered) {
             rows.push_back(row);
         }
     }
@@ -62,7 +63,8 @@ TEST(VddHostCapture, TwoSecondsThroughTheRealModuleLoseNothing) {
 TEST(VddHostCapture, RefusedDeviceStillLeavesTheOthersAlignedWithTheirSlices) {
     // The refused sensor still occupies its slice of every frame: the host
     // must not shift the later devices' slices onto it.
-    const ProcessResult run = RunVddHost("capture --duration 1 --sessions 2 --refuse-device 'EMG 2'");
+    const ProcessResult run =
+        RunVddHost("capture --duration 1 --sessions 2 --refuse-device 'EMG 2'");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const auto rows = SummaryRows(run.output);
     ASSERT_EQ(rows.size(), 7u) << run.output;
@@ -79,7 +81,8 @@ TEST(VddHostCapture, HeldPushesStallThePlugInAndTheHostSaysWhatWasLost) {
     EXPECT_EQ(run.exitCode, 1) << run.output;
     const size_t verdict = run.output.rfind("vdd-host: FAIL: ");
     ASSERT_NE(verdict, std::string::npos) << run.output;
-    EXPECT_EQ(run.output.find('\n', verdict), run.output.size() - 1) << "the reason is one last line";
+    EXPECT_EQ(run.output.find('\n', verdict), run.output.size() - 1)
+        << "the reason is one last line";
 }
 
 TEST(VddHostDescribe, DefaultProfilePublishesEightTwoChannelSensors) {
@@ -92,7 +95,9 @@ TEST(VddHostDescribe, DefaultProfilePublishesEightTwoChannelSensors) {
     EXPECT_EQ(CountOf(run.output, "ACC X, ACC Y, ACC Z"), 8u);
     EXPECT_EQ(CountOf(run.output, "streams: 4"), 8u);
     // The trigger parameters and the Start signal belong to the first device only.
-    EXPECT_EQ(CountOf(run.output, "parameter StartTrigger \"Start Input\" group Triggering, default false"), 1u);
+    EXPECT_EQ(CountOf(run.output,
+                      "parameter StartTrigger \"Start Input\" group Triggering, default false"),
+              1u);
     EXPECT_EQ(CountOf(run.output, "parameter TriggerOutputs"), 1u);
     EXPECT_EQ(CountOf(run.output, "signals: Start"), 1u);
     EXPECT_LT(run.output.find("signals: Start"), run.output.find("Device 2:"));
@@ -108,7 +113,9 @@ namespace {
 std::string TraceThread(const std::string& line) {
     const size_t slash = line.find('/');
     const size_t close = line.find(']');
-    return slash == std::string::npos || close == std::string::npos ? "" : line.substr(slash + 1, close - slash - 1);
+    return slash == std::string::npos || close == std::string::npos
+               ? ""
+               : line.substr(slash + 1, close - slash - 1);
 }
 
 TEST(VddHostCapture, QuietSaysOneLineAndTraceShowsWhichThreadCalled) {
@@ -141,13 +148,16 @@ namespace {
 
 TEST(VddHostCapture, WithoutTheSimulationExportsOnlyTheHostsOwnChecksRun) {
     const std::string folder = ::testing::TempDir() + "/plain";
-    ASSERT_EQ(std::system(("mkdir -p '" + folder + "' && cp '" + BinDir() + "/VarnixViconPlugin.vdd' '" + BinDir() +
-                           "/plain_station/libVarnixAPI2.so' '" + folder + "/'")
-                              .c_str()),
-              0);
-    const ProcessResult run = RunVddHost("capture --duration 1 --module '" + folder + "/VarnixViconPlugin.vdd'");
+    ASSERT_EQ(
+        std::system(("mkdir -p '" + folder + "' && cp '" + BinDir() + "/VarnixViconPlugin.vdd' '" +
+                     BinDir() + "/plain_station/libVarnixAPI2.so' '" + folder + "/'")
+                        .c_str()),
+        0);
+    const ProcessResult run =
+        RunVddHost("capture --duration 1 --module '" + folder + "/VarnixViconPlugin.vdd'");
     EXPECT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_NE(run.output.find("no simulation exports: values, deliveries and latency not checked"), std::string::npos)
+    EXPECT_NE(run.output.find("no simulation exports: values, deliveries and latency not checked"),
+              std::string::npos)
         << run.output;
     EXPECT_NE(run.output.find("vdd-host: PASS: 1 devices"), std::string::npos);
     EXPECT_NE(run.output.find("(values not checked)"), std::string::npos);

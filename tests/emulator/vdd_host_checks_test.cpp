@@ -42,7 +42,8 @@ TEST(VddHostChecks, DoctoredPushesAreCaughtAndHonestOnesPass) {
         const auto& tally = checker.Tally(d);
         EXPECT_EQ(tally.valueMismatches + tally.skippedFrames + tally.indexBreaks, 0u);
         ASSERT_TRUE(tally.firstDelivery.has_value());
-        EXPECT_EQ(tally.pushes, capture.environment.station.Counters().framesDelivered - *tally.firstDelivery);
+        EXPECT_EQ(tally.pushes,
+                  capture.environment.station.Counters().framesDelivered - *tally.firstDelivery);
         EXPECT_EQ(tally.latency.Count(), tally.pushes);
         EXPECT_GT(tally.latency.Min(), 0);
     }

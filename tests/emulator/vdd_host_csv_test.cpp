@@ -39,7 +39,8 @@ TEST(VddHostCsv, EveryPushedValueReadsBackBitForBit) {
     vddhost::CsvWriter csv;
     ASSERT_TRUE(csv.Open(path, error)) << error;
     capture.sinks.push_back(&csv);
-    capture.Run(0.6, nullptr, {[&] { csv.SetLayouts(capture.checker->Layouts()); }, nullptr, nullptr});
+    capture.Run(0.6, nullptr,
+                {[&] { csv.SetLayouts(capture.checker->Layouts()); }, nullptr, nullptr});
     ASSERT_GT(capture.host.DeviceCount(), 0u);
     ASSERT_TRUE(csv.Close(error)) << error;
 
@@ -61,10 +62,12 @@ TEST(VddHostCsv, EveryPushedValueReadsBackBitForBit) {
                     EXPECT_EQ(fields[1], push.deviceName);
                     EXPECT_EQ(fields[2], layout.streams[j].output);
                     EXPECT_EQ(fields[3], layout.streams[j].component);
-                    EXPECT_EQ(std::stoll(fields[5]), push.firstSampleIndex + static_cast<int64_t>(i));
+                    EXPECT_EQ(std::stoll(fields[5]),
+                              push.firstSampleIndex + static_cast<int64_t>(i));
                     const float read = std::strtof(fields[6].c_str(), nullptr);
                     const float pushed = push.values[j * samples + i];
-                    ASSERT_EQ(std::memcmp(&read, &pushed, sizeof read), 0) << line << " pushed " << pushed;
+                    ASSERT_EQ(std::memcmp(&read, &pushed, sizeof read), 0)
+                        << line << " pushed " << pushed;
                 }
             }
         }

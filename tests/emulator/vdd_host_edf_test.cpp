@@ -3,10 +3,10 @@
 // published layout in edf_reader.h, and biosig's save2gdf): every sample
 // equals the value the station delivered within one digital step, and the
 // rates, labels, units and annotations are as written.
+#include "emulator/thread_identity.h"
 #include "emulator/vdd_host/capture_timing.h"
 #include "emulator/vdd_host/edf_recorder.h"
 #include "tests/emulator/edf_reader.h"
-#include "emulator/thread_identity.h"
 #include "tests/emulator/in_process_capture.h"
 
 #include <nlohmann/json.hpp>
@@ -18,15 +18,16 @@
 namespace varnix::emulator::testing {
 namespace {
 
-constexpr int32_t kSamples = 27;   // 2000 Hz x 13.5 ms
-constexpr size_t  kStreams = 4;    // EMG, ACC X, ACC Y, ACC Z
-constexpr size_t  kDoctoredDevice = 1;
+constexpr int32_t kSamples = 27;  // 2000 Hz x 13.5 ms
+constexpr size_t kStreams = 4;    // EMG, ACC X, ACC Y, ACC Z
+constexpr size_t kDoctoredDevice = 1;
 constexpr uint64_t kDroppedPush = 5;
 
 // Hands pushes on to a recorder made once the layouts are known.
 struct Forward final : vddhost::PushSink {
     vddhost::PushSink* target = nullptr;
-    void Take(size_t device, const vddhost::CapturedPush& push, const vddhost::PushNotes& notes) override {
+    void Take(size_t device, const vddhost::CapturedPush& push,
+              const vddhost::PushNotes& notes) override {
         if (target != nullptr) target->Take(device, push, notes);
     }
 };
@@ -60,7 +61,8 @@ protected:
         static Forward bdfSink, edfSink;
         capture_->sinks = {&bdfSink, &edfSink};
         const auto filter = [](vddhost::PushChecker& checker, const PushView& push) {
-            if (!(push.device == kDoctoredDevice && push.pushNumber == kDroppedPush)) checker.Enqueue(push);
+            if (!(push.device == kDoctoredDevice && push.pushNumber == kDroppedPush))
+                checker.Enqueue(push);
         };
         SessionHooks hooks;
         hooks.declared = [ranges] {
@@ -69,7 +71,8 @@ protected:
                  {std::tuple{BdfPath(), vddhost::EdfKind::kBdfPlus, &bdfSink, &bdf_},
                   std::tuple{EdfPath(), vddhost::EdfKind::kEdfPlus, &edfSink, &edf_}}) {
                 *recorder = new vddhost::EdfRecorder(path, kind, ranges, 1, layouts);
-                ASSERT_TRUE((*recorder)->BeginSession(1, vddhost::TimingOf(capture_->host, layouts)));
+                ASSERT_TRUE(
+                    (*recorder)->BeginSession(1, vddhost::TimingOf(capture_->host, layouts)));
                 sink->target = *recorder;
             }
         };
@@ -112,7 +115,8 @@ protected:
             const auto& layout = checker.Layouts()[d];
             const auto pushes = capture_->host.Context(d).Pushes();
             ASSERT_FALSE(pushes.empty());
-            ASSERT_EQ(pushes.front().firstSampleIndex, 0) << "the session's numbering starts the file";
+            ASSERT_EQ(pushes.front().firstSampleIndex, 0)
+                << "the session's numbering starts the file";
             ASSERT_TRUE(checker.Tally(d).firstDelivery.has_value());
             pushesMost = std::max<uint64_t>(pushesMost, pushes.size());
             for (size_t j = 0; j < kStreams; ++j) {
@@ -120,7 +124,8 @@ protected:
                 SCOPED_TRACE(signal.label);
                 const auto& stream = layout.streams[j];
                 EXPECT_EQ(signal.label, layout.name + " " + stream.component);
-                EXPECT_EQ(signal.transducer, layout.name + "|" + stream.output + "|" + stream.component);
+                EXPECT_EQ(signal.transducer,
+                          layout.name + "|" + stream.output + "|" + stream.component);
                 EXPECT_EQ(signal.dimension, j == 0 ? "V" : "other");
                 EXPECT_EQ(signal.physicalMaxText, j == 0 ? "0.011" : "0.5");
                 EXPECT_EQ(signal.physicalMinText, j == 0 ? "-0.011" : "-0.5");
@@ -134,31 +139,42 @@ protected:
                 for (size_t push = 0; push < pushes.size(); ++push) {
                     VarnixSimFrameInfo info{};
                     std::vector<float> frame;
-                    ASSERT_TRUE(station.DeliveredFrame(*checker.Tally(d).firstDelivery + push, info, frame));
+                    ASSERT_TRUE(station.DeliveredFrame(*checker.Tally(d).firstDelivery + push, info,
+                                                       frame));
                     for (size_t i = 0; i < kSamples; ++i) {
                         const size_t k = push * kSamples + i;
                         if (d == kDoctoredDevice && push == kDroppedPush) {
-                            ASSERT_LE(std::fabs(signal.Physical(k)), signal.Step()) << "a lost sample reads 0";
+                            ASSERT_LE(std::fabs(signal.Physical(k)), signal.Step())
+                                << "a lost sample reads 0";
                             continue;
                         }
                         const double delivered = frame.at(*layout.frameOffset + j * kSamples + i);
                         const double low = signal.physicalMin, high = signal.physicalMax;
-                        if (delivered > high + signal.Step() / 2 || delivered < low - signal.Step() / 2) {
+                        if (delivered > high + signal.Step() / 2 ||
+                            delivered < low - signal.Step() / 2) {
                             ++clipped;
-                            ASSERT_EQ(signal.digital[k], delivered > high ? signal.digitalMax : signal.digitalMin) << k;
+                            ASSERT_EQ(signal.digital[k],
+                                      delivered > high ? signal.digitalMax : signal.digitalMin)
+                                << k;
                         } else {
                             // Rounded to the nearest step: half a step at most (within one, as promised).
-                            ASSERT_LE(std::fabs(signal.Physical(k) - delivered), signal.Step() * 0.5000001) << "sample " << k;
+                            ASSERT_LE(std::fabs(signal.Physical(k) - delivered),
+                                      signal.Step() * 0.5000001)
+                                << "sample " << k;
                         }
                     }
                 }
                 uint64_t reported = 0;
-                for (const auto& [label, count] : report.clipped) reported += label == signal.label ? count : 0;
+                for (const auto& [label, count] : report.clipped)
+                    reported += label == signal.label ? count : 0;
                 EXPECT_EQ(reported, clipped);
                 if (j == 3) {
-                    EXPECT_EQ(clipped, pushes.size() * kSamples - (d == kDoctoredDevice ? kSamples : 0))
+                    EXPECT_EQ(clipped,
+                              pushes.size() * kSamples - (d == kDoctoredDevice ? kSamples : 0))
                         << "gravity is above 0.5 g all along";
-                    EXPECT_NE(Find(content, "clipped " + signal.label + ": " + std::to_string(clipped)), nullptr);
+                    EXPECT_NE(
+                        Find(content, "clipped " + signal.label + ": " + std::to_string(clipped)),
+                        nullptr);
                 }
             }
         }
@@ -179,24 +195,26 @@ protected:
         // The pulse sits where the host sent it, from the first frame's start.
         VarnixSimFrameInfo first{};
         std::vector<float> ignored;
-        ASSERT_TRUE(capture_->environment.station.DeliveredFrame(*checker.Tally(0).firstDelivery, first, ignored));
-        const double pulse = static_cast<double>(pulseNs_ - (first.readyTimeNs - 13'500'000)) * 1e-9;
+        ASSERT_TRUE(capture_->environment.station.DeliveredFrame(*checker.Tally(0).firstDelivery,
+                                                                 first, ignored));
+        const double pulse =
+            static_cast<double>(pulseNs_ - (first.readyTimeNs - 13'500'000)) * 1e-9;
         const auto* pulsed = Find(content, "start pulse");
         ASSERT_NE(pulsed, nullptr);
         EXPECT_NEAR(pulsed->onset, pulse, 2e-4);
         EXPECT_EQ(content.annotations.size(), report.annotations);
     }
 
-    static InProcessCapture*     capture_;
+    static InProcessCapture* capture_;
     static vddhost::EdfRecorder* bdf_;
     static vddhost::EdfRecorder* edf_;
-    static int64_t               pulseNs_;
+    static int64_t pulseNs_;
 };
 
-InProcessCapture*     VddHostEdf::capture_ = nullptr;
+InProcessCapture* VddHostEdf::capture_ = nullptr;
 vddhost::EdfRecorder* VddHostEdf::bdf_ = nullptr;
 vddhost::EdfRecorder* VddHostEdf::edf_ = nullptr;
-int64_t               VddHostEdf::pulseNs_ = 0;
+int64_t VddHostEdf::pulseNs_ = 0;
 
 TEST_F(VddHostEdf, BdfPlusHoldsEverySampleAsDeliveredWithItsRateLabelUnitAndAnnotations) {
     ASSERT_EQ(bdf_->Reports().size(), 1u);
@@ -212,8 +230,8 @@ TEST_F(VddHostEdf, BiosigReadsTheSameSignalsRatesAndAnnotations) {
     // save2gdf (Debian biosig-tools) parses the file with its own code.
     const std::string json = OutputOf("save2gdf -JSON '" + BdfPath() + "' 2>/dev/null");
     const size_t brace = json.find('{');
-    ASSERT_NE(brace, std::string::npos) << "save2gdf printed no header; install biosig-tools (scripts/setup.sh does): "
-                                        << json;
+    ASSERT_NE(brace, std::string::npos)
+        << "save2gdf printed no header; install biosig-tools (scripts/setup.sh does): " << json;
     const nlohmann::json header = nlohmann::json::parse(json.substr(brace), nullptr, false);
     ASSERT_FALSE(header.is_discarded()) << json.substr(0, 400);
     EdfContent content;
@@ -229,7 +247,8 @@ TEST_F(VddHostEdf, BiosigReadsTheSameSignalsRatesAndAnnotations) {
         EXPECT_EQ(channels[s].at("Transducer").get<std::string>(), content.signals[s].transducer);
     }
     std::map<std::string, double> events;
-    for (const auto& event : header.at("EVENT")) events[event.at("Description").get<std::string>()] = event.at("POS").get<double>();
+    for (const auto& event : header.at("EVENT"))
+        events[event.at("Description").get<std::string>()] = event.at("POS").get<double>();
     EXPECT_EQ(events.size(), content.annotations.size());
     for (const auto& annotation : content.annotations) {
         ASSERT_EQ(events.count(annotation.text), 1u) << annotation.text;

@@ -9,8 +9,8 @@ namespace varnix::emulator::testing {
 namespace {
 
 TEST(VddHostGeometry, PlugInOneSampleShortPerFrameIsCaught) {
-    const ProcessResult wrong =
-        RunVddHost("capture --module '" + BinDir() + "/emulator_off_by_one_plugin.vdd' --duration 1");
+    const ProcessResult wrong = RunVddHost("capture --module '" + BinDir() +
+                                           "/emulator_off_by_one_plugin.vdd' --duration 1");
     EXPECT_EQ(wrong.exitCode, 1) << wrong.output;
     EXPECT_NE(wrong.output.find("vdd-host: FAIL"), std::string::npos) << wrong.output;
     // Every device, also the first, whose short slice is the front of its
@@ -19,10 +19,13 @@ TEST(VddHostGeometry, PlugInOneSampleShortPerFrameIsCaught) {
         EXPECT_NE(wrong.output.find("EMG " + std::to_string(sensor) +
                                     ": the first push matches no frame the station delivered"),
                   std::string::npos)
-            << "EMG " << sensor << "\n" << wrong.output;
+            << "EMG " << sensor << "\n"
+            << wrong.output;
     }
-    EXPECT_NE(wrong.output.find("it carries 26 samples per stream (104 values), the station's frames 27 (108 values)"),
-              std::string::npos)
+    EXPECT_NE(
+        wrong.output.find(
+            "it carries 26 samples per stream (104 values), the station's frames 27 (108 values)"),
+        std::string::npos)
         << wrong.output;
 
     const ProcessResult right = RunVddHost("capture --duration 1");

@@ -24,12 +24,13 @@ using Clock = std::chrono::steady_clock;
 
 // vdd-host started in the background, its output going to a file.
 struct Background {
-    pid_t       pid = -1;
+    pid_t pid = -1;
     std::string output;
 
     void Start(const std::string& name, const std::string& arguments) {
         output = ::testing::TempDir() + "/" + name + "-" + std::to_string(getpid()) + ".out";
-        const std::string command = "exec '" + BinDir() + "/vdd-host' " + arguments + " >'" + output + "' 2>&1";
+        const std::string command =
+            "exec '" + BinDir() + "/vdd-host' " + arguments + " >'" + output + "' 2>&1";
         pid = fork();
         if (pid == 0) {
             execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
@@ -76,8 +77,10 @@ TEST(VddHostInterrupt, CtrlCEndsTheCaptureWithASummaryAndCompleteFiles) {
     const std::string base = ::testing::TempDir() + "/stopped";
     Background run;
     // Every stream of ramp4 counts its samples, so the file's sample k must read k.
-    run.Start("stopped", "capture --profile '" + SourceDir() + "/profiles/ramp4.json' --duration 30 --edf '" + base +
-              ".bdf' --csv '" + base + ".csv' --plot '" + base + ".svg' --range V=-1:100000 --range other=-1:100000");
+    run.Start("stopped", "capture --profile '" + SourceDir() +
+                             "/profiles/ramp4.json' --duration 30 --edf '" + base +
+                             ".bdf' --csv '" + base + ".csv' --plot '" + base +
+                             ".svg' --range V=-1:100000 --range other=-1:100000");
     ASSERT_TRUE(run.WaitFor("session 1 ", 20)) << run.Output();
     std::this_thread::sleep_for(std::chrono::milliseconds(1200));
     ASSERT_EQ(kill(run.pid, SIGINT), 0);
@@ -90,7 +93,8 @@ TEST(VddHostInterrupt, CtrlCEndsTheCaptureWithASummaryAndCompleteFiles) {
     for (const char* device : {"Counter 1", "Counter 2", "Counter 3", "Slow counter"}) {
         EXPECT_NE(output.find(device), std::string::npos) << device;
     }
-    EXPECT_NE(output.find("host errors handed out"), std::string::npos) << "the summary was printed whole";
+    EXPECT_NE(output.find("host errors handed out"), std::string::npos)
+        << "the summary was printed whole";
     const size_t verdict = output.rfind("vdd-host: PASS (stopped early at ");
     ASSERT_NE(verdict, std::string::npos) << output;
     EXPECT_EQ(output.find('\n', verdict), output.size() - 1) << "the verdict is the last line";
@@ -119,7 +123,8 @@ TEST(VddHostInterrupt, CtrlCEndsTheCaptureWithASummaryAndCompleteFiles) {
         const size_t samples = static_cast<size_t>(std::llround(end * rate));
         ASSERT_LE(samples, signal.digital.size());
         for (size_t k = 0; k < samples; ++k) {
-            ASSERT_NEAR(signal.Physical(k), static_cast<double>(k), signal.Step()) << "sample " << k;
+            ASSERT_NEAR(signal.Physical(k), static_cast<double>(k), signal.Step())
+                << "sample " << k;
         }
     }
 
@@ -140,7 +145,8 @@ TEST(VddHostInterrupt, CtrlCEndsTheCaptureWithASummaryAndCompleteFiles) {
 TEST(VddHostInterrupt, ASecondCtrlCQuitsAtOnce) {
     Background run;
     // Held pushes make the orderly end take 5 s and more: Shutdown waits for them.
-    run.Start("held", "capture --duration 30 --hold-push 5000 --edf '" + ::testing::TempDir() + "/held.bdf'");
+    run.Start("held", "capture --duration 30 --hold-push 5000 --edf '" + ::testing::TempDir() +
+                          "/held.bdf'");
     ASSERT_TRUE(run.WaitFor("session 1 ", 20)) << run.Output();
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     ASSERT_EQ(kill(run.pid, SIGINT), 0);
@@ -153,7 +159,8 @@ TEST(VddHostInterrupt, ASecondCtrlCQuitsAtOnce) {
     // Well before the orderly end; the slack is for a sanitizer, which
     // hands a signal to its handler only at its next safe point.
     EXPECT_LT(took, 2.5) << run.Output();
-    EXPECT_NE(run.Output().find("interrupted again: quitting at once"), std::string::npos) << run.Output();
+    EXPECT_NE(run.Output().find("interrupted again: quitting at once"), std::string::npos)
+        << run.Output();
 }
 
 }  // namespace

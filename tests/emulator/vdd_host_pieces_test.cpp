@@ -37,7 +37,8 @@ protected:
     void Push(PushChecker& checker, size_t device, int64_t first, int32_t session = 1,
               int64_t timeNs = emulator::MonotonicNowNs()) {
         std::vector<float> values(2 * kSamples);
-        for (size_t i = 0; i < values.size(); ++i) values[i] = static_cast<float>(first) + 0.25f * static_cast<float>(i);
+        for (size_t i = 0; i < values.size(); ++i)
+            values[i] = static_cast<float>(first) + 0.25f * static_cast<float>(i);
         emulator::PushView view;
         view.device = device;
         view.sessionId = session;
@@ -58,7 +59,8 @@ TEST_F(PiecesTest, IndexMustContinueUnlessTheHostResetIt) {
     checker.Drain();
     EXPECT_EQ(checker.Tally(0).indexBreaks, 1u);
     ASSERT_EQ(checker.Tally(0).problems.size(), 1u);
-    EXPECT_NE(checker.Tally(0).problems[0].find("starts at sample 12, expected 9"), std::string::npos);
+    EXPECT_NE(checker.Tally(0).problems[0].find("starts at sample 12, expected 9"),
+              std::string::npos);
 
     // A reset by the host: a push already under way may still continue the
     // old numbering, then the next one restarts at 0.
@@ -106,7 +108,7 @@ TEST_F(PiecesTest, AResetIsUsedByTheRestartItCausesAndNotByAFirstPushBeforeIt) {
 TEST_F(PiecesTest, ElapsedTimeExpectationCountsEachSessionOnItsOwn) {
     DeviceTally tally;
     tally.samplesPerFrame = 27;
-    tally.sessionSpans[1] = {0, 1'000'000'000};          // 1 s
+    tally.sessionSpans[1] = {0, 1'000'000'000};              // 1 s
     tally.sessionSpans[2] = {5'000'000'000, 5'500'000'000};  // 0.5 s, after a pause
     const TimeExpectation time = ExpectFromTime(tally, 2000.0);
     EXPECT_DOUBLE_EQ(time.expected, 27 + 2000.0 + 27 + 1000.0);
@@ -125,7 +127,8 @@ TEST_F(PiecesTest, VerdictNamesTheCauseBeforeItsConsequences) {
     facts.counters.framesDropped = 4;
     facts.violationCount = 1;
     facts.violationsByRule["concurrent-push"] = 1;
-    facts.violations.push_back(emulator::Violation{"concurrent-push", "device A pushed twice at once", "one at a time", 7, "handoff"});
+    facts.violations.push_back(emulator::Violation{
+        "concurrent-push", "device A pushed twice at once", "one at a time", 7, "handoff"});
     std::ostringstream table;
     const auto failures = Summarise(checker, facts, false, table);
     ASSERT_EQ(failures.size(), 3u) << table.str();
@@ -172,7 +175,9 @@ TEST_F(PiecesTest, CsvQuotesNamesAndPlotDrawsEveryStream) {
     picture << std::ifstream(svgPath).rdbuf();
     const std::string text = picture.str();
     size_t polygons = 0;
-    for (size_t at = text.find("<polygon"); at != std::string::npos; at = text.find("<polygon", at + 1)) ++polygons;
+    for (size_t at = text.find("<polygon"); at != std::string::npos;
+         at = text.find("<polygon", at + 1))
+        ++polygons;
     EXPECT_EQ(polygons, 2u);  // device A's two streams; B's strips say "no samples"
     EXPECT_NE(text.find("EMG &quot;left&quot;, 1 / ACC / ACC X"), std::string::npos);
     EXPECT_NE(text.find("no samples"), std::string::npos);
@@ -194,7 +199,8 @@ TEST_F(PiecesTest, PlotOfALongCaptureKeepsItsSizeAndSpansTheWholeCapture) {
     plot.SetLayouts(layouts, 0);
     plot.SetRates({kSamples / 0.0135});
     checker.AddSink(plot);
-    for (int64_t frame = 0; frame < 3000; ++frame) Push(checker, 0, frame * kSamples, 1, (frame + 1) * 13'500'000);
+    for (int64_t frame = 0; frame < 3000; ++frame)
+        Push(checker, 0, frame * kSamples, 1, (frame + 1) * 13'500'000);
     checker.Drain();
     const double seconds = 3000 * 0.0135;
     EXPECT_GE(plot.SpanS(), seconds);
@@ -203,7 +209,8 @@ TEST_F(PiecesTest, PlotOfALongCaptureKeepsItsSizeAndSpansTheWholeCapture) {
     std::stringstream picture;
     picture << std::ifstream(svgPath).rdbuf();
     const std::string text = picture.str();
-    EXPECT_NE(text.find("40.50 s"), std::string::npos) << "the title gives the whole capture's length";
+    EXPECT_NE(text.find("40.50 s"), std::string::npos)
+        << "the title gives the whole capture's length";
     // The envelope reaches both ends of the strip: x from 270 to 270 + 1109.
     const size_t polygon = text.find("<polygon");
     ASSERT_NE(polygon, std::string::npos);

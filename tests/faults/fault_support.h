@@ -16,8 +16,8 @@ namespace faults {
 
 // Where one sensor's values sit in a station frame.
 struct Slice {
-    size_t  offset = 0;
-    size_t  length = 0;
+    size_t offset = 0;
+    size_t length = 0;
     int32_t samplesPerFrame = 0;
 };
 
@@ -39,8 +39,8 @@ inline std::vector<Slice> StationSlices() {
 }
 
 struct PushCheck {
-    bool     indexMayRestart = false;  // the test called SessionOpened meanwhile
-    uint64_t firstDelivery = 0;        // the station delivery of the device's first push
+    bool indexMayRestart = false;  // the test called SessionOpened meanwhile
+    uint64_t firstDelivery = 0;    // the station delivery of the device's first push
 };
 
 // [test thread] Push k of host device `device` must hold sensor `sensor`'s
@@ -64,13 +64,15 @@ inline size_t ExpectPushesAreDeliveredFrames(varnix::emulator::TestHost& host, s
             return k;
         }
         frame.assign(info.valueCount, 0.0f);
-        if (VarnixSim_GetDeliveredFrame(check.firstDelivery + k, &info, frame.data(), frame.size()) == 0 ||
+        if (VarnixSim_GetDeliveredFrame(check.firstDelivery + k, &info, frame.data(),
+                                        frame.size()) == 0 ||
             slice.offset + slice.length > frame.size()) {
             ADD_FAILURE() << where << ": the station no longer keeps the frame's values";
             return k;
         }
         if (push.values.size() != slice.length) {
-            ADD_FAILURE() << where << ": " << push.values.size() << " values, the slice has " << slice.length;
+            ADD_FAILURE() << where << ": " << push.values.size() << " values, the slice has "
+                          << slice.length;
             return k;
         }
         for (size_t v = 0; v < slice.length; ++v) {
@@ -87,8 +89,8 @@ inline size_t ExpectPushesAreDeliveredFrames(varnix::emulator::TestHost& host, s
         }
         if (check.indexMayRestart && push.firstSampleIndex == 0) expectedIndex = 0;
         if (push.firstSampleIndex != expectedIndex) {
-            ADD_FAILURE() << where << ": first sample index " << push.firstSampleIndex << ", expected "
-                          << expectedIndex;
+            ADD_FAILURE() << where << ": first sample index " << push.firstSampleIndex
+                          << ", expected " << expectedIndex;
             return k;
         }
         expectedIndex += push.samplesPerFrame;
@@ -119,7 +121,8 @@ inline bool PushesReach(varnix::emulator::TestHost& host, uint64_t count,
 
 inline uint64_t FewestPushes(varnix::emulator::TestHost& host) {
     uint64_t fewest = UINT64_MAX;
-    for (size_t d = 0; d < host.DeviceCount(); ++d) fewest = std::min(fewest, host.Context(d).PushCount());
+    for (size_t d = 0; d < host.DeviceCount(); ++d)
+        fewest = std::min(fewest, host.Context(d).PushCount());
     return fewest;
 }
 
@@ -132,7 +135,8 @@ inline std::vector<varnix::emulator::LogLine> ErrorLines(varnix::emulator::TestH
 }
 
 // [test thread] Shuts the module down; the host saw no contract violation.
-inline void ShutDownCleanly(varnix::emulator::TestHost& host, varnix::emulator::PluginModule& module) {
+inline void ShutDownCleanly(varnix::emulator::TestHost& host,
+                            varnix::emulator::PluginModule& module) {
     host.Shutdown(module);
     EXPECT_EQ(host.Monitor().Count(), 0u) << e2e::Violations(host);
 }

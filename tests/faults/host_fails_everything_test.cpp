@@ -32,7 +32,8 @@ TEST(Faults, HostFailingEveryOperation) {
         host.Instantiate(module);
         ASSERT_GT(host.DeviceCount(), 0u);
         for (size_t d = 0; d < host.DeviceCount(); ++d) host.AttachContext(d);
-        for (size_t d = host.DeviceCount(); d-- > 0;) host.DeclareSession(d, 100 + static_cast<int32_t>(d));
+        for (size_t d = host.DeviceCount(); d-- > 0;)
+            host.DeclareSession(d, 100 + static_cast<int32_t>(d));
         ASSERT_TRUE(faults::PushesReach(host, 5));
 
         host.Faults().Fail(varnix::emulator::FaultSwitches::kEveryOperation);
@@ -40,7 +41,8 @@ TEST(Faults, HostFailingEveryOperation) {
         ASSERT_TRUE(faults::PushesReach(host, before + 10)) << "failed pushes stopped the stream";
 
         // A new session: every parameter read and declaration call fails.
-        for (size_t d = host.DeviceCount(); d-- > 0;) host.DeclareSession(d, 200 + static_cast<int32_t>(d));
+        for (size_t d = host.DeviceCount(); d-- > 0;)
+            host.DeclareSession(d, 200 + static_cast<int32_t>(d));
         ASSERT_TRUE(e2e::Eventually([&] {
             for (size_t d = 0; d < host.DeviceCount(); ++d) {
                 if (host.GetStatus(d).readyState != 1) return false;

@@ -36,7 +36,8 @@ TEST(Faults, HostRefusesEveryDevice) {
         host.Faults().Fail("RegisterDevice");
         host.Instantiate(module);
         EXPECT_EQ(host.DeviceCount(), 0u);
-        EXPECT_EQ(host.Registrations().size(), VarnixSim_SensorCount()) << "every sensor was offered";
+        EXPECT_EQ(host.Registrations().size(), VarnixSim_SensorCount())
+            << "every sensor was offered";
         EXPECT_EQ(RefusalLines(host), VarnixSim_SensorCount()) << "one error line per refusal";
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         VarnixSimCounters counters{};

@@ -20,7 +20,8 @@ TEST(Faults, PollsFalseForFiveSecondsThenFramesAgain) {
         std::this_thread::sleep_for(std::chrono::milliseconds(3000));
         EXPECT_LE(faults::FewestPushes(host), stalled + 1) << "pushes while every poll failed";
 
-        ASSERT_TRUE(faults::PushesReach(host, stalled + 20)) << "no frames after the polls recovered";
+        ASSERT_TRUE(faults::PushesReach(host, stalled + 20))
+            << "no frames after the polls recovered";
         VarnixSimCounters counters{};
         VarnixSim_GetCounters(&counters);
         EXPECT_GT(counters.framesDropped, 0u) << "the station's queue should have overflowed";
@@ -28,7 +29,8 @@ TEST(Faults, PollsFalseForFiveSecondsThenFramesAgain) {
         size_t silenceLines = 0;
         size_t recoveryLines = 0;
         for (const auto& line : host.LogLines()) {
-            silenceLines += line.text.find("delivered no frame") != std::string::npos && line.level == 3;
+            silenceLines +=
+                line.text.find("delivered no frame") != std::string::npos && line.level == 3;
             recoveryLines += line.text.find("frames again") != std::string::npos && line.level == 1;
         }
         EXPECT_EQ(silenceLines, 1u) << "one error line for the silence";

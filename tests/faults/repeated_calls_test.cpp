@@ -20,11 +20,13 @@ TEST(Faults, DefinitionsAndInstantiationCalledTwice) {
         host.Instantiate(module);
         host.Instantiate(module);
         const size_t sensors = VarnixSim_SensorCount();
-        ASSERT_EQ(host.DeviceCount(), 2 * sensors) << "each instantiation adds one device per sensor";
+        ASSERT_EQ(host.DeviceCount(), 2 * sensors)
+            << "each instantiation adds one device per sensor";
 
         VarnixSim_LogPolls(1);
         for (size_t d = 0; d < host.DeviceCount(); ++d) host.AttachContext(d);
-        for (size_t d = host.DeviceCount(); d-- > 0;) host.DeclareSession(d, 100 + static_cast<int32_t>(d));
+        for (size_t d = host.DeviceCount(); d-- > 0;)
+            host.DeclareSession(d, 100 + static_cast<int32_t>(d));
         ASSERT_TRUE(faults::PushesReach(host, 15));
         faults::ShutDownCleanly(host, module);
 

@@ -15,7 +15,8 @@ TEST(Faults, SessionDeclaredAgainWhileStreaming) {
         for (size_t d = 0; d < host.DeviceCount(); ++d) host.SessionOpened(d);
         ASSERT_TRUE(faults::PushesReach(host, 10));
 
-        for (size_t d = host.DeviceCount(); d-- > 0;) host.DeclareSession(d, 500 + static_cast<int32_t>(d));
+        for (size_t d = host.DeviceCount(); d-- > 0;)
+            host.DeclareSession(d, 500 + static_cast<int32_t>(d));
         ASSERT_TRUE(e2e::Eventually([&] {
             for (size_t d = 0; d < host.DeviceCount(); ++d) {
                 if (host.GetStatus(d).readyState != 1) return false;
@@ -33,7 +34,8 @@ TEST(Faults, SessionDeclaredAgainWhileStreaming) {
         for (size_t d = 0; d < host.DeviceCount(); ++d) {
             SCOPED_TRACE("device " + std::to_string(d));
             const auto pushes = host.Context(d).Pushes();
-            const int32_t oldId = 100 + static_cast<int32_t>(d), newId = 500 + static_cast<int32_t>(d);
+            const int32_t oldId = 100 + static_cast<int32_t>(d),
+                          newId = 500 + static_cast<int32_t>(d);
             bool switched = false;
             for (const auto& push : pushes) {
                 if (push.sessionId == newId) switched = true;

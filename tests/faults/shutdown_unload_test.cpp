@@ -41,26 +41,29 @@ TEST(Faults, ShutdownWhileStreamingThenUnloadTwoHundredTimes) {
             varnix::emulator::TestHost host;
             faults::ShutdownOnEarlyExit guard(host, module);
             const int moment = round % 5;
-            std::atomic<bool> held{false};  // [handoff] sets, test thread reads
+            std::atomic<bool> held{false};                  // [handoff] sets, test thread reads
             if (moment == 3) host.Faults().HoldPushes(20);  // Shutdown meets a push in the host
             if (moment == 4) HoldInTheMiddleOfThePass(host, held);
             e2e::BringUp(host, module);
             if (HasFatalFailure()) {
-                for (const auto& line : host.LogLines()) ADD_FAILURE() << "plug-in said: " << line.text;
+                for (const auto& line : host.LogLines())
+                    ADD_FAILURE() << "plug-in said: " << line.text;
                 VarnixSimCounters counters{};
                 VarnixSim_GetCounters(&counters);
-                ADD_FAILURE() << "station: sessions started " << counters.sessionsStarted << ", polls "
-                              << counters.polls;
+                ADD_FAILURE() << "station: sessions started " << counters.sessionsStarted
+                              << ", polls " << counters.polls;
                 return;
             }
             if (moment == 4) {
                 ASSERT_TRUE(e2e::Eventually([&] { return held.load(); }));
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the next pass reaches the gate
+                std::this_thread::sleep_for(
+                    std::chrono::milliseconds(20));  // the next pass reaches the gate
             } else if (moment > 0) {
                 ASSERT_TRUE(faults::PushesReach(host, static_cast<uint64_t>(moment)));
             }
             host.Shutdown(module);
-            EXPECT_EQ(plugin_threads::PluginThreadCount(), 0u) << "a plug-in thread outlived Shutdown";
+            EXPECT_EQ(plugin_threads::PluginThreadCount(), 0u)
+                << "a plug-in thread outlived Shutdown";
             ASSERT_EQ(host.Monitor().Count(), 0u) << e2e::Violations(host);
             if (moment == 4) {
                 // The frame whose pass the stop met reached every device.

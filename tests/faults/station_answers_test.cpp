@@ -9,7 +9,7 @@ namespace {
 
 // Publishes into a fresh host and returns its error lines.
 std::vector<varnix::emulator::LogLine> PublishAndShutDown(varnix::emulator::PluginModule& module,
-                                                         size_t& devices) {
+                                                          size_t& devices) {
     varnix::emulator::TestHost host;
     host.Handshake(module);
     EXPECT_TRUE(host.Initialise(module));
@@ -43,7 +43,8 @@ TEST(Faults, NullStationAnswersAreToldInOneErrorLine) {
         EXPECT_EQ(devices, 0u);
         ASSERT_EQ(errors.size(), 1u) << "one line, not one per sensor or none";
         EXPECT_NE(errors[0].text.find(fault.told), std::string::npos) << errors[0].text;
-        EXPECT_NE(errors[0].text.find("no devices are published"), std::string::npos) << errors[0].text;
+        EXPECT_NE(errors[0].text.find("no devices are published"), std::string::npos)
+            << errors[0].text;
 
         VarnixSim_ClearFaults();
         const auto clean = PublishAndShutDown(module, devices);

@@ -28,20 +28,21 @@ TEST(ParameterValueSlots, EveryOperationSitsInItsSlot) {
     IParameterValue& base = v;
     void* self = &v;
 
-    EXPECT_EQ(Slot<int32_t (*)(void*)>(base, 1)(self), 1);                 // TypeCode
+    EXPECT_EQ(Slot<int32_t (*)(void*)>(base, 1)(self), 1);  // TypeCode
 
     const uint8_t form[8] = {1, 0, 0, 0, 1, 0, 0, 0};
-    EXPECT_TRUE((Slot<bool (*)(void*, const uint8_t*, uint32_t)>(base, 3)(self, form, 8)));  // AssignBytes
-    EXPECT_TRUE(Slot<bool (*)(void*)>(base, 12)(self));                     // Value
+    EXPECT_TRUE(
+        (Slot<bool (*)(void*, const uint8_t*, uint32_t)>(base, 3)(self, form, 8)));  // AssignBytes
+    EXPECT_TRUE(Slot<bool (*)(void*)>(base, 12)(self));                              // Value
 
-    Slot<void (*)(void*, bool)>(base, 4)(self, true);                       // SetFlag1
-    EXPECT_TRUE(Slot<bool (*)(void*)>(base, 5)(self));                      // Flag1
+    Slot<void (*)(void*, bool)>(base, 4)(self, true);   // SetFlag1
+    EXPECT_TRUE(Slot<bool (*)(void*)>(base, 5)(self));  // Flag1
     EXPECT_TRUE(v.Flag1() && !v.Flag2() && !v.Flag3());
-    Slot<void (*)(void*, bool)>(base, 6)(self, true);                       // SetFlag2
-    EXPECT_TRUE(Slot<bool (*)(void*)>(base, 7)(self));                      // Flag2
+    Slot<void (*)(void*, bool)>(base, 6)(self, true);   // SetFlag2
+    EXPECT_TRUE(Slot<bool (*)(void*)>(base, 7)(self));  // Flag2
     EXPECT_FALSE(v.Flag3());
-    Slot<void (*)(void*, bool)>(base, 8)(self, true);                       // SetFlag3
-    EXPECT_TRUE(Slot<bool (*)(void*)>(base, 9)(self));                      // Flag3
+    Slot<void (*)(void*, bool)>(base, 8)(self, true);   // SetFlag3
+    EXPECT_TRUE(Slot<bool (*)(void*)>(base, 9)(self));  // Flag3
 
     IParameterValueBool target;
     EXPECT_TRUE((Slot<bool (*)(void*, IParameterValue&)>(base, 2)(self, target)));  // CopyTo
@@ -51,14 +52,15 @@ TEST(ParameterValueSlots, EveryOperationSitsInItsSlot) {
     EXPECT_FALSE((Slot<bool (*)(void*, IParameterValue&)>(base, 10)(self, target)));
 
     const bool no = false;
-    Slot<void (*)(void*, const bool&)>(base, 11)(self, no);                 // SetValue
+    Slot<void (*)(void*, const bool&)>(base, 11)(self, no);  // SetValue
     EXPECT_FALSE(v.Value());
 
     std::vector<uint8_t> extra;
-    Slot<void (*)(void*, std::vector<uint8_t>&)>(base, 13)(self, extra);   // WriteExtra
+    Slot<void (*)(void*, std::vector<uint8_t>&)>(base, 13)(self, extra);  // WriteExtra
     EXPECT_TRUE(extra.empty());
     ParameterValueReader reader{form, 8, 8};
-    EXPECT_TRUE((Slot<bool (*)(void*, ParameterValueReader&)>(base, 14)(self, reader)));  // ReadExtra
+    EXPECT_TRUE(
+        (Slot<bool (*)(void*, ParameterValueReader&)>(base, 14)(self, reader)));  // ReadExtra
     EXPECT_EQ(reader.position, 8u);
 }
 

@@ -1,5 +1,5 @@
-#include "device/parameter_value_bool.h"
 #include "device/trigger_parameter.h"
+#include "device/parameter_value_bool.h"
 
 #include <gtest/gtest.h>
 

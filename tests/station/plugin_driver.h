@@ -14,6 +14,8 @@ using scenario::TotalPushes;
 using scenario::Violations;
 
 // Every device attached, declared, ready and its session opened.
-inline void Declare(varnix::emulator::TestHost& host) { scenario::DeclareAll(host, /*open=*/true); }
+inline void Declare(varnix::emulator::TestHost& host) {
+    scenario::DeclareAll(host, /*open=*/true);
+}
 
 }  // namespace station_test

@@ -40,9 +40,11 @@ TEST(StationThroughPlugin, SlicesReachTheirDevicesUnchanged) {
                 VarnixSimFrameInfo info{};
                 std::vector<float> frame(4096);
                 ASSERT_EQ(VarnixSim_GetDeliveredFrame(k, &info, frame.data(), frame.size()), 1);
-                EXPECT_EQ(push.firstSampleIndex, static_cast<int64_t>(info.frameSequence) * samples);
+                EXPECT_EQ(push.firstSampleIndex,
+                          static_cast<int64_t>(info.frameSequence) * samples);
                 for (int32_t v = 0; v < samples * streams; ++v) {
-                    ASSERT_EQ(push.values[static_cast<size_t>(v)], frame[offset + static_cast<size_t>(v)])
+                    ASSERT_EQ(push.values[static_cast<size_t>(v)],
+                              frame[offset + static_cast<size_t>(v)])
                         << "push " << k << " value " << v;
                     // ramp: every stream holds its sample numbers
                     ASSERT_EQ(push.values[static_cast<size_t>(v)],

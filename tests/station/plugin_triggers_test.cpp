@@ -13,7 +13,8 @@ void DeclareWithTrigger(varnix::emulator::TestHost& host, varnix::emulator::Plug
     ASSERT_EQ(host.DeviceCount(), 8u);
     for (size_t d = 0; d < host.DeviceCount(); ++d) host.AttachContext(d);
     host.SetParameter("", key, true);
-    for (size_t d = host.DeviceCount(); d-- > 0;) host.DeclareSession(d, 100 + static_cast<int32_t>(d));
+    for (size_t d = host.DeviceCount(); d-- > 0;)
+        host.DeclareSession(d, 100 + static_cast<int32_t>(d));
     ASSERT_TRUE(Eventually([&] { return host.GetStatus(0).readyState == 1; }));
     for (size_t d = 0; d < host.DeviceCount(); ++d) host.SessionOpened(d);
 }

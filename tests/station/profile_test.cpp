@@ -84,7 +84,7 @@ void ExpectCatalogueIsProfile(const SensorCatalogue& catalogue, int32_t frameMul
     EXPECT_EQ(VarnixSim_SensorCount(), s);
 }
 
-const char* kShippedProfiles[] = {"default.json", "sensors1.json", "sensors16.json",
+const char* kShippedProfiles[] = {"default.json",   "sensors1.json",   "sensors16.json",
                                   "sensors64.json", "sensors128.json", "ramp4.json"};
 
 }  // namespace
@@ -136,8 +136,8 @@ TEST_F(ProfileTest, TheVariableNamesTheProfileReadAtTheFirstCall) {
     setenv("VARNIX_STATION_PROFILE", path.c_str(), 1);
     VarnixSim_Reset();
     EXPECT_EQ(VarnixSim_SensorCount(), 16u);
-    EXPECT_EQ(VarnixSim_SamplesPerFrame(0), 27);   // 2000 Hz
-    EXPECT_EQ(VarnixSim_SamplesPerFrame(15), 5);   // 370.37 Hz
+    EXPECT_EQ(VarnixSim_SamplesPerFrame(0), 27);  // 2000 Hz
+    EXPECT_EQ(VarnixSim_SamplesPerFrame(15), 5);  // 370.37 Hz
     EXPECT_EQ(VarnixSim_StreamCount(15), 6);
 }
 
@@ -157,15 +157,20 @@ TEST_F(ProfileTest, RefusalsNameTheFieldAndWhatWasExpected) {
     } cases[] = {
         {withSensors(R"({"name":"D","rate":-1,"channels":[]})"),
          "station profile (text): sensors[3].rate: expected a positive number, got -1"},
-        {withSensors(R"({"name":"D","rate":2000,"channels":[{"name":"E","unit":"V","components":["a",5],"signal":"emg"}]})"),
+        {withSensors(
+             R"({"name":"D","rate":2000,"channels":[{"name":"E","unit":"V","components":["a",5],"signal":"emg"}]})"),
          "station profile (text): sensors[3].channels[0].components[1]: expected a text, got 5"},
         {withSensors(R"({"name":"D","rte":2000})"), "sensors[3].rte: expected one of the fields"},
-        {withSensors(R"({"name":"D","rate":2000,"channels":[{"name":"E","unit":"V","components":["a"],"signal":"noise"}]})"),
+        {withSensors(
+             R"({"name":"D","rate":2000,"channels":[{"name":"E","unit":"V","components":["a"],"signal":"noise"}]})"),
          "sensors[3].channels[0].signal: expected one of \"emg\""},
-        {withSensors(sensor("B")), "sensors[3].name: expected a sensor name used by no other sensor"},
+        {withSensors(sensor("B")),
+         "sensors[3].name: expected a sensor name used by no other sensor"},
         {withSensors(R"({"name":"D","rate":10,"channels":[]})"),
-         "sensors[3].rate: expected a rate with a whole number of samples (at least one) per frame of 1 x 13.5 ms, "
-         "within 0.01 Hz (a station delivers whole samples per frame; 74.07 or more would do), got 10"},
+         "sensors[3].rate: expected a rate with a whole number of samples (at least one) per frame "
+         "of 1 x 13.5 ms, "
+         "within 0.01 Hz (a station delivers whole samples per frame; 74.07 or more would do), got "
+         "10"},
         {R"({"frameMultiple":0,"sensors":[]})", "frameMultiple: expected a whole number from 1"},
         {R"({"sensors":{}})", "sensors: expected a list of sensors, got {}"},
         {R"({"seed":1})", "sensors: expected a value, got nothing"},
@@ -213,9 +218,10 @@ TEST_F(ProfileTest, RefusedProfileAnswersLikeAStationNotConnected) {
 // is refused instead of rounded.
 TEST_F(ProfileTest, FramesCarryWholeSamplesAndOtherRatesAreRefused) {
     const auto load = [](int frameMultiple, const char* rate) {
-        const std::string json = R"({"frameMultiple":)" + std::to_string(frameMultiple) +
-                                 R"(,"sensors":[{"name":"A","rate":)" + rate +
-                                 R"(,"channels":[{"name":"EMG","unit":"VOLTS","components":["x"],"signal":"emg"}]}]})";
+        const std::string json =
+            R"({"frameMultiple":)" + std::to_string(frameMultiple) +
+            R"(,"sensors":[{"name":"A","rate":)" + rate +
+            R"(,"channels":[{"name":"EMG","unit":"VOLTS","components":["x"],"signal":"emg"}]}]})";
         char error[512] = "";
         ::testing::internal::CaptureStderr();
         const int result = VarnixSim_LoadProfileText(json.c_str(), error, sizeof error);
@@ -223,14 +229,14 @@ TEST_F(ProfileTest, FramesCarryWholeSamplesAndOtherRatesAreRefused) {
         return std::make_pair(result == 0 ? VarnixSim_SamplesPerFrame(0) : -1, std::string(error));
     };
     struct Case {
-        int         frameMultiple;
+        int frameMultiple;
         const char* rate;
-        int32_t     samples;  // -1: refused
+        int32_t samples;  // -1: refused
     };
     const Case cases[] = {
-        {1, "2000", 27},     {3, "2000", 81},     {1, "370.37", 5},  {2, "370.37", 10},
-        {1, "1925.93", 26},  {2, "1000", 27},     {1, "1000", -1},   {3, "1000", -1},
-        {2, "1000.02", -1},  {1, "74.0741", 1},   {1, "74", -1},
+        {1, "2000", 27},    {3, "2000", 81},   {1, "370.37", 5}, {2, "370.37", 10},
+        {1, "1925.93", 26}, {2, "1000", 27},   {1, "1000", -1},  {3, "1000", -1},
+        {2, "1000.02", -1}, {1, "74.0741", 1}, {1, "74", -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string("F ") + std::to_string(c.frameMultiple) + ", rate " + c.rate);
@@ -239,6 +245,8 @@ TEST_F(ProfileTest, FramesCarryWholeSamplesAndOtherRatesAreRefused) {
     }
     // The refusal says which rates would do.
     const std::string error = load(1, "1000").second;
-    EXPECT_NE(error.find("sensors[0].rate: expected a rate with a whole number of samples"), std::string::npos) << error;
+    EXPECT_NE(error.find("sensors[0].rate: expected a rate with a whole number of samples"),
+              std::string::npos)
+        << error;
     EXPECT_NE(error.find("962.96 or 1037.04 would do"), std::string::npos) << error;
 }

@@ -23,7 +23,8 @@ TEST_F(RealTimeTest, SlicesAreStreamMajorInCatalogueOrder) {
     ASSERT_EQ(VarnixSim_SensorCount(), 4u);
     size_t expectedValues = 0;
     for (size_t s = 0; s < 4; ++s) {
-        expectedValues += static_cast<size_t>(VarnixSim_SamplesPerFrame(s) * VarnixSim_StreamCount(s));
+        expectedValues +=
+            static_cast<size_t>(VarnixSim_SamplesPerFrame(s) * VarnixSim_StreamCount(s));
     }
     EXPECT_EQ(VarnixSim_SamplesPerFrame(0), 27);
     EXPECT_EQ(VarnixSim_SamplesPerFrame(3), 5);
@@ -39,7 +40,8 @@ TEST_F(RealTimeTest, SlicesAreStreamMajorInCatalogueOrder) {
             const int32_t samples = VarnixSim_SamplesPerFrame(s);
             for (int32_t j = 0; j < VarnixSim_StreamCount(s); ++j) {
                 for (int32_t i = 0; i < samples; ++i) {
-                    const float expected = static_cast<float>(frame.info.frameSequence * samples + i);
+                    const float expected =
+                        static_cast<float>(frame.info.frameSequence * samples + i);
                     ASSERT_EQ(frame.values[offset + j * samples + i], expected)
                         << "sensor " << s << " stream " << j << " sample " << i;
                 }
@@ -69,8 +71,8 @@ TEST_F(RealTimeTest, SignalsArePlausibleAndReproducible) {
         }
     }
     const double emgRms = std::sqrt(emgSquares / (20.0 * samples));
-    EXPECT_GT(emgRms, 1e-6);   // volts: not silent ...
-    EXPECT_LT(emgPeak, 5e-3);  // ... and not beyond a few millivolts
+    EXPECT_GT(emgRms, 1e-6);                         // volts: not silent ...
+    EXPECT_LT(emgPeak, 5e-3);                        // ... and not beyond a few millivolts
     EXPECT_NEAR(zSum / (20.0 * samples), 1.0, 0.4);  // gravity on Z
 
     // The same profile from a fresh start gives the same values.
@@ -95,7 +97,8 @@ TEST_F(RealTimeTest, FramesBecomeReadyOnTheClock) {
     EXPECT_GE(frames[0].info.readyTimeNs, started + period - 50 * kMs);
     for (size_t k = 0; k < frames.size(); ++k) {
         EXPECT_EQ(frames[k].info.frameSequence, k);
-        EXPECT_EQ(frames[k].info.readyTimeNs, frames[0].info.readyTimeNs + static_cast<int64_t>(k) * period);
+        EXPECT_EQ(frames[k].info.readyTimeNs,
+                  frames[0].info.readyTimeNs + static_cast<int64_t>(k) * period);
         // ... and no frame is handed out before it is ready.
         EXPECT_GE(frames[k].info.deliveredTimeNs, frames[k].info.readyTimeNs);
     }

@@ -102,8 +102,11 @@ TEST_F(ScriptModeTest, CallLogKeepsOrderArgumentsAndThread) {
 
     ASSERT_EQ(VarnixSim_CallCount(), 5u);
     VarnixSimCall call{};
-    const char* expected[][2] = {{"initialize", "2,1"}, {"infoRequest", "A+1,2"},
-                                 {"configure", "1,1,0,0"}, {"start", ""}, {"pollData", ""}};
+    const char* expected[][2] = {{"initialize", "2,1"},
+                                 {"infoRequest", "A+1,2"},
+                                 {"configure", "1,1,0,0"},
+                                 {"start", ""},
+                                 {"pollData", ""}};
     for (size_t i = 0; i < 5; ++i) {
         ASSERT_EQ(VarnixSim_GetCall(i, &call), 1);
         EXPECT_STREQ(call.function, expected[i][0]);

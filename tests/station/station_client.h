@@ -2,9 +2,9 @@
 // a fresh object per call, the getter, the call, then the object deleted.
 #pragma once
 
-#include "contract/station_records.h"
 #include "contract/station_abi.h"
 #include "contract/station_control.h"
+#include "contract/station_records.h"
 
 #include <gtest/gtest.h>
 
@@ -36,9 +36,15 @@ inline const char* Info(const std::string& id, int32_t code) {
     return CallStation<VarnixInformationRequestFn>(VarnixNative_GetInformationRequestDelegate,
                                                    id.c_str(), code);
 }
-inline void Start() { CallStation<VarnixVoidFn>(VarnixNative_GetStartDelegate); }
-inline void Stop() { CallStation<VarnixVoidFn>(VarnixNative_GetStopDelegate); }
-inline void Close() { CallStation<VarnixVoidFn>(VarnixNative_GetCloseDelegate); }
+inline void Start() {
+    CallStation<VarnixVoidFn>(VarnixNative_GetStartDelegate);
+}
+inline void Stop() {
+    CallStation<VarnixVoidFn>(VarnixNative_GetStopDelegate);
+}
+inline void Close() {
+    CallStation<VarnixVoidFn>(VarnixNative_GetCloseDelegate);
+}
 inline bool Configure(bool start, bool stop) {
     return CallStation<VarnixConfigureFn>(VarnixNative_GetConfigureDelegate, true, start, stop,
                                           false);

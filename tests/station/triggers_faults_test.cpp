@@ -54,7 +54,7 @@ TEST_F(TriggerTest, ProfilePulsesApplyOnlyWithTheirInputsEnabled) {
     const int64_t started = NowNs();
     BeginSession(true, true);
     const std::vector<Collected> frames = CollectFrames(100, std::chrono::milliseconds(600));
-    ASSERT_GE(frames.size(), 9u);   // 150 ms of frames: 11
+    ASSERT_GE(frames.size(), 9u);  // 150 ms of frames: 11
     EXPECT_LE(frames.size(), 12u);
     EXPECT_GE(frames.front().info.readyTimeNs, started + 100 * kMs);
     EXPECT_LE(frames.back().info.readyTimeNs, NowNs() - 200 * kMs);

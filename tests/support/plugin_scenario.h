@@ -4,9 +4,9 @@
 // controls).
 #pragma once
 
+#include "contract/station_control.h"
 #include "emulator/plugin_module.h"
 #include "emulator/test_host.h"
-#include "contract/station_control.h"
 
 #include <gtest/gtest.h>
 
@@ -128,7 +128,7 @@ public:
     }
 
 private:
-    varnix::emulator::TestHost&     host_;
+    varnix::emulator::TestHost& host_;
     varnix::emulator::PluginModule& module_;
 };
 
