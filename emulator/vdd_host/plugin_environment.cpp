@@ -16,6 +16,14 @@ bool IsFile(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+// Tells the station which profile or recording to play, through the
+// environment. The module is not loaded yet: no thread of the plug-in or the
+// station reads the environment while it changes.
+void NameStationProfile(const std::string& path) {
+    // NOLINTNEXTLINE(concurrency-mt-unsafe)
+    setenv("VARNIX_STATION_PROFILE", path.c_str(), 1);
+}
+
 std::string DirectoryOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
@@ -62,20 +70,14 @@ std::string LoadEnvironment(const HostOptions& options, PluginEnvironment& envir
                    " not found: name a BDF+/EDF+ file (vdd-host capture --edf writes them) or "
                    "leave out --replay";
         }
-        // The module is not loaded yet: no thread of the plug-in or the station reads the
-        // environment while it changes.
-        setenv("VARNIX_STATION_PROFILE", options.replayPath.c_str(),
-               1);  // NOLINT(concurrency-mt-unsafe)
+        NameStationProfile(options.replayPath);
         environment.profileName = "replay of " + options.replayPath;
     } else if (!options.profilePath.empty()) {
         if (!IsFile(options.profilePath)) {
             return "station profile " + options.profilePath +
                    " not found: name a JSON profile file (see profiles/) or leave out --profile";
         }
-        // The module is not loaded yet: no thread of the plug-in or the station reads the
-        // environment while it changes.
-        setenv("VARNIX_STATION_PROFILE", options.profilePath.c_str(),
-               1);  // NOLINT(concurrency-mt-unsafe)
+        NameStationProfile(options.profilePath);
         environment.profileName = options.profilePath;
     } else {
         environment.profileName = std::getenv("VARNIX_STATION_PROFILE") != nullptr
