@@ -7,6 +7,7 @@
 //  - the longest poll (one that reads a record from the file included).
 //   replay_pace FILE [--seconds 60] [--poll-us 1000]
 #include "contract/station_abi.h"
+#include "contract/station_call.h"
 #include "contract/station_control.h"
 #include "contract/station_records.h"
 
@@ -31,18 +32,6 @@ int64_t NowNs() {
     return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
-// One station call the way the plug-in's bridge makes it.
-template <typename Fn, typename Getter, typename... Args>
-auto Call(Getter getter, Args... args) {
-    VarnixNative* object = VarnixNative_New();
-    const auto entry = reinterpret_cast<Fn>(getter(object));
-    struct Deleter {
-        VarnixNative* object;
-        ~Deleter() { VarnixNative_Delete(object); }
-    } deleter{object};
-    return entry(args...);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) try {
@@ -62,14 +51,16 @@ int main(int argc, char** argv) try {
         return 1;
     }
     VarnixMetadataBuf pb{};
-    if (Call<VarnixInitializeFn>(VarnixNative_GetInitializeDelegate, &pb, 2, 1) == nullptr) {
+    if (varnix::CallStation<VarnixInitializeFn>(VarnixNative_GetInitializeDelegate, &pb, 2, 1) ==
+        nullptr) {
         std::fprintf(stderr, "replay_pace: the station answered no item list\n");
         return 1;
     }
     const int64_t periodNs = static_cast<int64_t>(pb.frameMultiple) * 13500000;
-    Call<VarnixConfigureFn>(VarnixNative_GetConfigureDelegate, false, false, false, false);
+    varnix::CallStation<VarnixConfigureFn>(VarnixNative_GetConfigureDelegate, false, false, false,
+                                           false);
     const int64_t startNs = NowNs();
-    Call<VarnixVoidFn>(VarnixNative_GetStartDelegate);
+    varnix::CallStation<VarnixVoidFn>(VarnixNative_GetStartDelegate);
     const int64_t endNs = startNs + static_cast<int64_t>(seconds * 1e9);
 
     uint64_t delivered = 0, polls = 0, slowPolls = 0;
@@ -81,7 +72,8 @@ int main(int argc, char** argv) try {
         mostOwed = std::max<int64_t>(mostOwed, due - static_cast<int64_t>(delivered));
         for (;;) {
             const int64_t before = NowNs();
-            const bool got = Call<VarnixPollDataFn>(VarnixNative_GetPollDataDelegate, &frame);
+            const bool got =
+                varnix::CallStation<VarnixPollDataFn>(VarnixNative_GetPollDataDelegate, &frame);
             const int64_t tookNs = NowNs() - before;
             longestPollNs = std::max(longestPollNs, tookNs);
             ++polls;
@@ -96,7 +88,7 @@ int main(int argc, char** argv) try {
         std::this_thread::sleep_for(std::chrono::microseconds(pollUs));
     }
     const int64_t dueAtEnd = (NowNs() - startNs) / periodNs;
-    Call<VarnixVoidFn>(VarnixNative_GetStopDelegate);
+    varnix::CallStation<VarnixVoidFn>(VarnixNative_GetStopDelegate);
     VarnixSimCounters counters{};
     VarnixSim_GetCounters(&counters);
     std::printf("replay_pace: %s for %g s, frames of %.1f ms, polled every %lld us\n", path.c_str(),

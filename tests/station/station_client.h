@@ -3,6 +3,7 @@
 #pragma once
 
 #include "contract/station_abi.h"
+#include "contract/station_call.h"
 #include "contract/station_control.h"
 #include "contract/station_records.h"
 
@@ -17,16 +18,7 @@
 
 namespace station_test {
 
-template <typename Fn, typename Getter, typename... Args>
-auto CallStation(Getter getter, Args... args) {
-    VarnixNative* object = VarnixNative_New();
-    const auto entry = reinterpret_cast<Fn>(getter(object));
-    struct Deleter {
-        VarnixNative* object;
-        ~Deleter() { VarnixNative_Delete(object); }
-    } deleter{object};
-    return entry(args...);
-}
+using varnix::CallStation;
 
 inline const char* Initialize(VarnixMetadataBuf& pb) {
     pb = VarnixMetadataBuf{};
