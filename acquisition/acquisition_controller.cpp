@@ -6,6 +6,7 @@
 #include "acquisition/thread_role.h"
 #include "bridge/bridge.h"
 #include "host/host_boundary.h"
+#include "platform/platform.h"
 
 #include <mutex>
 #include <thread>
@@ -32,8 +33,8 @@ AcquisitionController& Controller() {
 // error that escaped it, which is logged), the station then sees
 // varnix_stop: the stop path of acquisition.
 void AcquisitionThreadMain(AcquisitionSignal& signal, AcquisitionContext& context) {
-    NameCurrentThread(kAcquisitionThreadName);
-    RequestShortTimeSlice();
+    platform::NameCurrentThread(kAcquisitionThreadName);
+    const platform::PromptWakeScope promptWake;
     GuardBoundary(context.Services(), "Acquisition", [&] { RunAcquisitionLoop(signal, context); });
     signal.RequestStop();
     GuardBoundary(context.Services(), "Acquisition stop", [] { varnix_stop(); });

@@ -48,10 +48,10 @@ void TakeWaitingFrames(AcquisitionSignal& signal, VarnixFrameBuf& frame, DeviceH
                        StationSilenceWatch& silence) {
     for (int taken = 0; taken < kMaxFramesPerCycle && signal.Running(); ++taken) {
         if (!varnix_pollData(frame) || frame.samples == nullptr) {
-            silence.NoFrame(std::chrono::steady_clock::now());
+            silence.NoFrame(AcquisitionSignal::Clock::now());
             return;
         }
-        silence.Frame(std::chrono::steady_clock::now());
+        silence.Frame(AcquisitionSignal::Clock::now());
         handoffs.HandOff(frame.samples);
     }
 }
@@ -79,7 +79,7 @@ void RunAcquisitionLoop(AcquisitionSignal& signal, AcquisitionContext& context) 
         }
         TakeWaitingFrames(signal, frame, handoffs, silence);
         RunHook(hooks.beforePause);
-        signal.PauseUntil(std::chrono::steady_clock::now() + kPollPause);
+        signal.PauseUntil(AcquisitionSignal::Clock::now() + kPollPause);
     }
 }
 

@@ -28,7 +28,7 @@ constexpr int kMaxFramesPerCycle = 64;
 // device's configure request (StartSession); poll, and after every frame
 // hand it to every device front to back (TakeGate, copy its slice, wake its
 // hand-off thread) and poll again, until a poll finds nothing or the cycle
-// took kMaxFramesPerCycle frames; then pause 10 ms on the steady clock,
+// took kMaxFramesPerCycle frames; then pause 10 ms on the monotonic clock,
 // woken at once by a stop. A stop is looked at before every poll, never
 // inside the pass, so every device gets every polled frame.
 //

@@ -4,16 +4,23 @@ namespace varnix {
 
 void AcquisitionSignal::RequestStop() {
     running_.store(false);
-    // Under the mutex, so that the flag cannot change between the pause's
-    // check and its wait.
-    std::lock_guard<std::mutex> lock(mutex_);
-    pauseCond_.notify_all();
+    stops_.fetch_add(1);
+    platform::WakeAllOnWord(stops_);
 }
 
-bool AcquisitionSignal::PauseUntil(std::chrono::steady_clock::time_point deadline) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    pauseCond_.wait_until(lock, deadline, [this] { return !running_.load(); });
-    return running_.load();
+// The stop count is read before the flag: a stop in between moves the count,
+// and the sleep on it returns at once.
+bool AcquisitionSignal::PauseUntil(Clock::time_point deadline) {
+    for (;;) {
+        const uint32_t stops = stops_.load();
+        if (!running_.load()) {
+            return false;
+        }
+        if (Clock::now() >= deadline) {
+            return true;
+        }
+        platform::WaitOnWordUntil(stops_, stops, deadline);
+    }
 }
 
 }  // namespace varnix

@@ -5,9 +5,9 @@
 // device costs a quarter less CPU on our 2-core build machine
 // (docs/performance.md).
 //
-// Linux only (a futex on the ring count). The count itself is an atomic, so
-// what a thread sees is ordered by it; the futex only puts threads to sleep
-// and wakes them.
+// The count itself is an atomic, so what a thread sees is ordered by it; the
+// system's wait on the count's word (a futex on Linux, WaitOnAddress on
+// Windows) only puts threads to sleep and wakes them.
 #pragma once
 
 #include <atomic>

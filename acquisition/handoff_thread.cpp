@@ -1,6 +1,7 @@
 #include "acquisition/handoff_thread.h"
 
 #include "acquisition/thread_role.h"
+#include "platform/platform.h"
 
 #include <utility>
 
@@ -19,7 +20,7 @@ std::thread StartThread(std::function<void()> body) {
 
 HandoffThread::HandoffThread(boost::shared_ptr<vDevice> device, HandoffDoorbell& doorbell)
     : device_(std::move(device)), doorbell_(doorbell), thread_(StartThread([this] { Run(); })) {
-    NameThread(thread_, kHandoffThreadName);
+    platform::NameThread(thread_, kHandoffThreadName);
 }
 
 HandoffThread::~HandoffThread() {
@@ -40,7 +41,7 @@ void HandoffThread::Join() {
 // and rung after the look wakes the wait at once. A delivery given before a
 // stop is made first: a polled frame reaches every device.
 void HandoffThread::Run() {
-    RequestShortTimeSlice();
+    const platform::PromptWakeScope promptWake;
     for (;;) {
         const uint32_t rings = doorbell_.Rings();
         if (pending_.exchange(false)) {

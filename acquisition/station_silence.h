@@ -5,6 +5,7 @@
 #pragma once
 
 #include "acquisition/acquisition_context.h"
+#include "platform/platform.h"
 
 #include <chrono>
 
@@ -18,7 +19,7 @@ constexpr std::chrono::milliseconds kStationSilence{2000};
 // Logs through the host's Log; never throws; allocates only for a line.
 class StationSilenceWatch {
 public:
-    using Clock = std::chrono::steady_clock;
+    using Clock = platform::MonotonicClock;
 
     // Lines go to `context`'s services; `context` outlives the watch.
     explicit StationSilenceWatch(const AcquisitionContext& context) : context_(context) {}

@@ -1,7 +1,6 @@
 #include "bridge/station_library.h"
 
-#include <dlfcn.h>
-#include <sys/stat.h>
+#include "platform/platform.h"
 
 #include <mutex>
 
@@ -23,32 +22,11 @@ static_assert(sizeof(kGetterNames) / sizeof(kGetterNames[0]) ==
                   static_cast<size_t>(StationEntry::Count),
               "one getter name per entry point");
 
-// The folder that holds the loaded plug-in module (or the executable the
-// plug-in's code is linked into), with a trailing slash; "" if unknown.
-std::string ModuleFolder() {
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&ModuleFolder), &info) == 0 || info.dli_fname == nullptr) {
-        return {};
-    }
-    std::string file = info.dli_fname;
-    const auto slash = file.rfind('/');
-    return slash == std::string::npos ? std::string() : file.substr(0, slash + 1);
-}
-
-bool FileExists(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0;
-}
-
 // Owns the handle so the library is unloaded with the module, not before.
 struct LoadedStation {
     StationLibrary library;
     void* handle = nullptr;
-    ~LoadedStation() {
-        if (handle != nullptr) {
-            dlclose(handle);
-        }
-    }
+    ~LoadedStation() { platform::ReleaseLibraryAtUnload(handle); }
 };
 
 LoadedStation& Loaded() {
@@ -56,39 +34,46 @@ LoadedStation& Loaded() {
     return loaded;
 }
 
+// Why no station library could be loaded, and what to do about it.
+std::string NotLoaded(const std::string& folder, const std::string& beside,
+                      const std::string& besideProblem, const std::string& searchProblem) {
+    const std::string name = platform::kStationLibraryFile;
+    const std::string consequence = "; the station does not answer, so no devices and no samples. ";
+    if (!besideProblem.empty()) {
+        return "station library " + beside + " cannot be loaded (" + besideProblem +
+               "), nor can the system's search find another (" + searchProblem + ")" + consequence +
+               "Put a " + name + " built for this system beside the plug-in module.";
+    }
+    const std::string where =
+        folder.empty() ? std::string("the plug-in's folder (unknown)") : folder;
+    return "station library " + name + " not found: looked in " + where +
+           " and in the loader's search path (" + searchProblem + ")" + consequence + "Put " +
+           name + " beside the plug-in module.";
+}
+
+// Beside the module first, then the system's own search for the bare name.
 void Load(LoadedStation& loaded) {
-    const std::string folder = ModuleFolder();
-    const std::string beside = folder + kStationLibraryName;
-    std::string tried;
-    if (!folder.empty() && FileExists(beside)) {
-        loaded.handle = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
+    const std::string folder = platform::ThisModuleFolder();
+    const std::string beside = folder + platform::kStationLibraryFile;
+    std::string besideProblem;
+    if (!folder.empty() && platform::FileExists(beside)) {
+        loaded.handle = platform::OpenLibrary(beside, besideProblem);
         loaded.library.path = beside;
-        if (loaded.handle == nullptr) {
-            const char* why = dlerror();
-            tried = beside + " (" + (why ? why : "unknown error") + ")";
-        }
     }
     if (loaded.handle == nullptr) {
-        loaded.handle = dlopen(kStationLibraryName, RTLD_NOW | RTLD_LOCAL);
-        loaded.library.path = kStationLibraryName;
+        std::string searchProblem;
+        loaded.handle = platform::OpenLibrary(platform::kStationLibraryFile, searchProblem);
         if (loaded.handle == nullptr) {
-            const char* why = dlerror();
-            if (tried.empty()) {
-                tried = (folder.empty() ? std::string("the plug-in's folder (unknown)") : folder);
-            }
-            loaded.library.problem =
-                std::string("station library ") + kStationLibraryName + " not found: looked in " +
-                tried + " and in the loader's search path (" + (why ? why : "") +
-                "); the station does not answer, so no devices and no samples. "
-                "Put libVarnixAPI2.so beside the plug-in module.";
-            loaded.library.path = tried;
+            loaded.library.problem = NotLoaded(folder, beside, besideProblem, searchProblem);
+            loaded.library.path = besideProblem.empty() ? folder : beside;
             return;
         }
+        loaded.library.path = platform::kStationLibraryFile;
     }
 
     std::string missing;
     auto resolve = [&](const char* name) -> void* {
-        void* symbol = dlsym(loaded.handle, name);
+        void* symbol = platform::LibrarySymbol(loaded.handle, name);
         if (symbol == nullptr) {
             missing += missing.empty() ? name : std::string(", ") + name;
         }

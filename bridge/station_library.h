@@ -36,7 +36,4 @@ struct StationLibrary {
 // record's `problem` says it, for the plug-in to pass on to the host.
 const StationLibrary& Station();
 
-// The file name the bridge looks for.
-constexpr const char* kStationLibraryName = "libVarnixAPI2.so";
-
 }  // namespace varnix

@@ -1,19 +1,33 @@
 #include "device/handoff_gate.h"
 
-#include <boost/thread/locks.hpp>
-
 namespace varnix {
 
+namespace {
+
+// Holds the gate's mutex for a scope.
+class Locked {
+public:
+    explicit Locked(platform::MutexWithCondition& sync) : sync_(sync) { sync_.Lock(); }
+    ~Locked() { sync_.Unlock(); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+
+private:
+    platform::MutexWithCondition& sync_;
+};
+
+}  // namespace
+
 void HandoffGate::TakeGate() {
-    boost::unique_lock<boost::mutex> lock(mutex_);
+    const Locked locked(sync_);
     while (count_ == 0) {
-        cond_.wait(lock);
+        sync_.Wait();
     }
     --count_;
 }
 
 bool HandoffGate::TryTakeGate() {
-    boost::unique_lock<boost::mutex> lock(mutex_);
+    const Locked locked(sync_);
     if (count_ == 0) {
         return false;
     }
@@ -22,14 +36,14 @@ bool HandoffGate::TryTakeGate() {
 }
 
 void HandoffGate::ReleaseGate() {
-    boost::unique_lock<boost::mutex> lock(mutex_);
+    const Locked locked(sync_);
     ++count_;
     // Only the acquisition thread ever waits here, so one waiter is enough.
-    cond_.notify_one();
+    sync_.NotifyOne();
 }
 
 int32_t HandoffGate::Count() {
-    boost::unique_lock<boost::mutex> lock(mutex_);
+    const Locked locked(sync_);
     return count_;
 }
 

@@ -14,8 +14,7 @@
 // wait short, and a frame once polled reaches every device.
 #pragma once
 
-#include <boost/thread/condition_variable.hpp>
-#include <boost/thread/mutex.hpp>
+#include "platform/platform.h"
 
 #include <cstdint>
 
@@ -23,13 +22,14 @@ namespace varnix {
 
 class HandoffGate {
 public:
+    // Allocates the gate's mutex and condition variable. On Linux throws
+    // boost::thread_resource_error when the platform lacks the objects.
     HandoffGate() = default;
     HandoffGate(const HandoffGate&) = delete;
     HandoffGate& operator=(const HandoffGate&) = delete;
 
     // [acquisition] Waits while a delivery holds the gate, then takes it.
-    // Blocks; locks the gate's mutex; does not allocate. May throw
-    // boost::thread_resource_error when the platform lacks the objects.
+    // Blocks; locks the gate's mutex; does not allocate.
     void TakeGate();
 
     // [acquisition] Takes the gate if it is free and says so; never waits.
@@ -45,9 +45,10 @@ public:
     int32_t Count();
 
 private:
-    int32_t count_ = 1;  // guarded by mutex_
-    boost::mutex mutex_;
-    boost::condition_variable cond_;
+    int32_t count_ = 1;  // guarded by the mutex of sync_
+    // The mutex (Boost.Thread's on Linux) and the condition variable the
+    // acquisition thread waits on while count_ is 0.
+    platform::MutexWithCondition sync_;
 };
 
 }  // namespace varnix

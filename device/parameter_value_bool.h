@@ -29,7 +29,7 @@ public:
 
     // A fresh value: typeCode 1, value and the three attributes false.
     IParameterValueBool() = default;
-    ~IParameterValueBool() override = default;
+    ~IParameterValueBool() = default;
 
     int32_t TypeCode() override;  // 1
     // Hands this object's byte form to target.AssignBytes and returns its answer.

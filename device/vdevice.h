@@ -32,7 +32,7 @@
 
 namespace varnix {
 
-class vDevice : public ViconDigitalDevice::IDevice, private boost::noncopyable {
+class vDevice final : public ViconDigitalDevice::IDevice, private boost::noncopyable {
 public:
     // [host] `services` is borrowed for the device's life (may be null: then
     // nothing is logged and the host's timebase and start code read 0).
@@ -41,7 +41,10 @@ public:
     vDevice(ViconDigitalDevice::IHostServices* services, double sampleRate, int32_t samplesPerFrame,
             int32_t valuesPerFrame, int32_t frameOffset, int32_t channelCount,
             std::vector<int32_t> channelIndices);
-    ~vDevice() override;
+    // Destroyed by its last owner, never through IDevice: on Linux the
+    // interface's destructor is virtual, on Windows it is protected (the
+    // host's slot 0 destroys nothing, see host/host_interfaces.h).
+    ~vDevice();
 
     // ---- IDevice, in slot order. [host] Each may block for as long as the
     // host's own operations it calls; none takes a lock across a host call.

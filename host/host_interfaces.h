@@ -12,11 +12,79 @@
 //
 // Pointers the host passes are lent for the call unless an operation says it
 // keeps them. Texts are NUL-terminated 8-bit strings.
+//
+// Two binary forms, one set of declarations. On Linux hosts and plug-ins
+// follow the Itanium C++ ABI. On Windows the capture host is built with
+// Microsoft's compiler, so the SDK follows the Microsoft x64 C++ ABI; g++
+// for Windows (MinGW-w64) lays classes out by the Itanium rules, and there
+// the declarations take the Microsoft form by hand in the two places the
+// ABIs differ:
+//  - an operation that returns IHostResult returns it through a hidden
+//    pointer to the caller's result (after `this`, before the arguments),
+//    so it is declared with that pointer made explicit; an inline helper of
+//    the natural form beside it fills a local result and returns it, so
+//    every call site reads the same in both builds;
+//  - a virtual destructor takes one slot (the scalar deleting destructor)
+//    instead of two, so IDevice and IParameterValue start with that one
+//    function and a protected, non-virtual destructor.
+// VARNIX_HOST_SDK_ITANIUM_SHAPED forces the natural g++ form on Windows too:
+// it builds the module a host with Microsoft's ABI must refuse (the test
+// double that proves the reference host tells the two apart).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
+
+#if defined(__MINGW32__) && !defined(VARNIX_HOST_SDK_ITANIUM_SHAPED)
+#define VARNIX_HOST_SDK_MICROSOFT_FORM 1
+#else
+#define VARNIX_HOST_SDK_MICROSOFT_FORM 0
+#endif
+
+#define VARNIX_HOST_SDK_UNPAREN(...) __VA_ARGS__
+
+#if VARNIX_HOST_SDK_MICROSOFT_FORM
+// A host operation `name` with `parameters`, returning IHostResult; `arguments`
+// names the parameters in order. The virtual is the slot; the inline helper
+// is what the plug-in calls.
+#define VARNIX_HOST_RESULT_OPERATION(name, parameters, arguments)                                  \
+    virtual IHostResult* name(IHostResult* result, VARNIX_HOST_SDK_UNPAREN parameters) = 0;       \
+    IHostResult name parameters {                                                                \
+        IHostResult result{nullptr};                                                             \
+        name(&result, VARNIX_HOST_SDK_UNPAREN arguments);                                        \
+        return result;                                                                           \
+    }
+// The same for an operation without parameters.
+#define VARNIX_HOST_RESULT_OPERATION_NO_PARAMETERS(name)                                           \
+    virtual IHostResult* name(IHostResult* result) = 0;                                          \
+    IHostResult name() {                                                                         \
+        IHostResult result{nullptr};                                                             \
+        name(&result);                                                                           \
+        return result;                                                                           \
+    }
+// Slot 0 of a class with a virtual destructor: the scalar deleting
+// destructor, `flags` bit 0 meaning "destroy and free". The host never calls
+// it on an object the plug-in made (devices are the plug-in's own, value
+// objects live on its stack), and nothing the plug-in lends may be freed by
+// the host: it destroys nothing and returns the object, as the ABI's
+// destructor does. The real destructor is protected: nobody deletes through
+// the interface.
+#define VARNIX_HOST_SDK_DESTRUCTOR_SLOT(Interface)                                                 \
+    virtual void* ScalarDeletingDestructor(unsigned int /*flags*/) { return this; }              \
+                                                                                                 \
+protected:                                                                                       \
+    ~Interface() = default;                                                                      \
+                                                                                                 \
+public:
+#else
+#define VARNIX_HOST_RESULT_OPERATION(name, parameters, arguments)                                  \
+    virtual IHostResult name parameters = 0;
+#define VARNIX_HOST_RESULT_OPERATION_NO_PARAMETERS(name) virtual IHostResult name() = 0;
+// Itanium: the virtual destructor fills two vtable entries (complete and
+// deleting), so operation slot k >= 1 sits at vtable index k + 1.
+#define VARNIX_HOST_SDK_DESTRUCTOR_SLOT(Interface) virtual ~Interface() = default;
+#endif
 
 namespace ViconDigitalDevice {
 
@@ -55,19 +123,22 @@ protected:
 // Lent for one ProvideDeviceDefinitions call. [host]
 class IDeviceDefinitionBuilder {
 public:
-    virtual IHostResult DefineDevice(const char* manufacturer, const char* deviceName,
-                                     const char* version, const char* deviceNameAgain,
-                                     const char* deviceType, const char* addCommandCaption,
-                                     const char* description) = 0;                          // 0
-    virtual IHostResult AddBoolParameter(const char* key, const char* displayName,
-                                         const char* help, const char* group, bool flag,
-                                         const IParameterValueBool& defaultValue,
-                                         void* reserved) = 0;                               // 1
-    virtual IHostResult AddSignal(const char* name) = 0;                                    // 2
-    virtual IHostResult AddOutput(const char* name, int32_t unitCode) = 0;                  // 3
-    virtual IHostResult AddComponent(const char* name) = 0;                                 // 4
+    VARNIX_HOST_RESULT_OPERATION(DefineDevice,                                              // 0
+        (const char* manufacturer, const char* deviceName, const char* version,
+         const char* deviceNameAgain, const char* deviceType, const char* addCommandCaption,
+         const char* description),
+        (manufacturer, deviceName, version, deviceNameAgain, deviceType, addCommandCaption,
+         description))
+    VARNIX_HOST_RESULT_OPERATION(AddBoolParameter,                                          // 1
+        (const char* key, const char* displayName, const char* help, const char* group,
+         bool flag, const IParameterValueBool& defaultValue, void* reserved),
+        (key, displayName, help, group, flag, defaultValue, reserved))
+    VARNIX_HOST_RESULT_OPERATION(AddSignal, (const char* name), (name))                     // 2
+    VARNIX_HOST_RESULT_OPERATION(AddOutput, (const char* name, int32_t unitCode),           // 3
+                                 (name, unitCode))
+    VARNIX_HOST_RESULT_OPERATION(AddComponent, (const char* name), (name))                  // 4
     virtual void        Unused5() = 0;                                                      // 5
-    virtual IHostResult Commit() = 0;                                                       // 6
+    VARNIX_HOST_RESULT_OPERATION_NO_PARAMETERS(Commit)                                      // 6
 protected:
     ~IDeviceDefinitionBuilder() = default;
 };
@@ -76,8 +147,10 @@ protected:
 class IDeviceRegistrar {
 public:
     // The device is lent to the host for as long as the plug-in keeps it.
-    virtual IHostResult RegisterDevice(void* hostArg1, const char* deviceName, void* hostArg3,
-                                       const char* deviceNameAgain, IDevice* device) = 0;   // 0
+    VARNIX_HOST_RESULT_OPERATION(RegisterDevice,                                            // 0
+        (void* hostArg1, const char* deviceName, void* hostArg3, const char* deviceNameAgain,
+         IDevice* device),
+        (hostArg1, deviceName, hostArg3, deviceNameAgain, device))
 protected:
     ~IDeviceRegistrar() = default;
 };
@@ -86,16 +159,20 @@ protected:
 class IDeviceContext {
 public:
     // [host][acquisition] The host writes the parameter's value into `value`.
-    virtual IHostResult GetParameterValue(IParameterValue& value, const char* key,
-                                          const char* qualifier) = 0;                       // 0
+    VARNIX_HOST_RESULT_OPERATION(GetParameterValue,                                         // 0
+        (IParameterValue& value, const char* key, const char* qualifier),
+        (value, key, qualifier))
     virtual void        Unused1() = 0;                                                      // 1
     virtual uint32_t    GetEntryCount() = 0;                                                // 2 [host]
-    virtual IHostResult FillEntries(int32_t* token, void** entries, int32_t* flag) = 0;     // 3 [host]
+    VARNIX_HOST_RESULT_OPERATION(FillEntries,                                               // 3 [host]
+        (int32_t* token, void** entries, int32_t* flag), (token, entries, flag))
     // [handoff] Never called twice at once for one device. Pointers lent for the call.
-    virtual IHostResult PushSamples(int32_t sessionId, int64_t firstSampleIndex,
-                                    int32_t samplesPerFrame, const int32_t* channelIndices,
-                                    int32_t channelCount, const float* values,
-                                    int32_t valueCount) = 0;                                // 4
+    VARNIX_HOST_RESULT_OPERATION(PushSamples,                                               // 4
+        (int32_t sessionId, int64_t firstSampleIndex, int32_t samplesPerFrame,
+         const int32_t* channelIndices, int32_t channelCount, const float* values,
+         int32_t valueCount),
+        (sessionId, firstSampleIndex, samplesPerFrame, channelIndices, channelCount, values,
+         valueCount))
     virtual bool        RequestUpdate() = 0;                                                // 5 [host][acquisition]
 protected:
     ~IDeviceContext() = default;
@@ -104,21 +181,21 @@ protected:
 // Lent for one DeclareSession call. [host]
 class ISessionDeclaration {
 public:
-    virtual IHostResult SetPeriod(int64_t period) = 0;                                      // 0
-    virtual IHostResult DeclareSignal(const char* name, int32_t value1, int32_t value2,
-                                      int32_t value3, int32_t value4, bool flag) = 0;       // 1
+    VARNIX_HOST_RESULT_OPERATION(SetPeriod, (int64_t period), (period))                     // 0
+    VARNIX_HOST_RESULT_OPERATION(DeclareSignal,                                             // 1
+        (const char* name, int32_t value1, int32_t value2, int32_t value3, int32_t value4,
+         bool flag),
+        (name, value1, value2, value3, value4, flag))
     virtual void        SetOption(int32_t option) = 0;                                      // 2
-    virtual IHostResult SetValueCount(int32_t count) = 0;                                   // 3
+    VARNIX_HOST_RESULT_OPERATION(SetValueCount, (int32_t count), (count))                   // 3
 protected:
     ~ISessionDeclaration() = default;
 };
 
 // Implemented by the plug-in; the host drives it from its own threads.
-// Itanium ABI: the virtual destructor fills two vtable entries (complete and
-// deleting), so operation slot k >= 1 sits at vtable index k + 1.
 class IDevice {
 public:
-    virtual ~IDevice() = default;                                                           // 0
+    VARNIX_HOST_SDK_DESTRUCTOR_SLOT(IDevice)                                                // 0
     virtual bool AttachContext(IDeviceContext* context) = 0;                                // 1 [host]
     virtual void RefreshEntries() = 0;                                                      // 2 [host]
     virtual bool DeclareSession(int32_t sessionId, ISessionDeclaration* declaration) = 0;   // 3 [host]
@@ -140,7 +217,7 @@ struct ParameterValueReader {
 // host for one call. [host][acquisition]
 class IParameterValue {
 public:
-    virtual ~IParameterValue() = default;                                                   // 0
+    VARNIX_HOST_SDK_DESTRUCTOR_SLOT(IParameterValue)                                        // 0
     virtual int32_t TypeCode() = 0;                                                         // 1
     virtual bool    CopyTo(IParameterValue& target) = 0;                                    // 2
     virtual bool    AssignBytes(const uint8_t* bytes, uint32_t length) = 0;                 // 3

@@ -60,8 +60,10 @@ void RefreshCatalogue() {
     SensorCatalogue catalogue;
     std::string failure;
     const bool built = BuildSensorCatalogue(metadata, catalogue, failure);
-    ReportStationProblemOnce();  // the build was the station library's first use
-    if (!built) {
+    // The build was the station library's first use. Without a library the
+    // line about it says all (no devices, no samples), once per module.
+    const bool libraryUsable = ReportStationProblemOnce();
+    if (!built && libraryUsable) {
         LogToHost(failure.c_str(), kLogError);
     }
     PluginState& state = State();

@@ -14,13 +14,14 @@ void LogToHost(const char* text, int32_t level) {
     LogTo(State().services.load(std::memory_order_acquire), text, level);
 }
 
-void ReportStationProblemOnce() {
+bool ReportStationProblemOnce() {
     static std::atomic<bool> reported{false};
     const StationLibrary& station = Station();
     if (!station.usable && State().services.load(std::memory_order_acquire) != nullptr &&
         !reported.exchange(true)) {
         LogToHost(station.problem.c_str(), kLogError);
     }
+    return station.usable;
 }
 
 }  // namespace varnix

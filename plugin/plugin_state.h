@@ -52,7 +52,8 @@ void LogToHost(const char* text, int32_t level);
 
 // [host] Once the station library has been looked for: when it cannot be
 // used, tells the host why, once per loaded module (the first time this is
-// called with the host's services known). Never throws.
-void ReportStationProblemOnce();
+// called with the host's services known). Returns whether the library can
+// be used. Never throws.
+bool ReportStationProblemOnce();
 
 }  // namespace varnix

@@ -3,14 +3,14 @@
 # the top down (a folder may include from its own layer's folder and from
 # the ones it names):
 #
-#   plugin       -> acquisition device catalogue bridge contract host
-#   acquisition  -> device catalogue bridge contract host
-#   device       -> bridge contract host
-#   catalogue    -> bridge contract host
-#   bridge       -> contract host
+#   plugin       -> acquisition device catalogue bridge platform contract host
+#   acquisition  -> device catalogue bridge platform contract host
+#   device       -> bridge platform contract host
+#   catalogue    -> bridge platform contract host
+#   bridge       -> platform contract host
 #   station      -> contract
 #   emulator     -> host contract
-#   contract, host: nothing else
+#   platform, contract, host: nothing else
 #
 # Tests, benchmarks and fuzzers may include anything. Includes are read as
 # "folder/file" (every project include starts from the project root); an
@@ -20,11 +20,12 @@ set -euo pipefail
 root="${1:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}"
 
 declare -A allowed=(
-  [plugin]="acquisition device catalogue bridge contract host"
-  [acquisition]="device catalogue bridge contract host"
-  [device]="bridge contract host"
-  [catalogue]="bridge contract host"
-  [bridge]="contract host"
+  [plugin]="acquisition device catalogue bridge platform contract host"
+  [acquisition]="device catalogue bridge platform contract host"
+  [device]="bridge platform contract host"
+  [catalogue]="bridge platform contract host"
+  [bridge]="platform contract host"
+  [platform]=""
   [station]="contract"
   [emulator]="host contract"
   [contract]=""

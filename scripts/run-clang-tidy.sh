@@ -9,7 +9,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$root/build}"
 shift || true
 folders=("$@")
-[ ${#folders[@]} -gt 0 ] || folders=(plugin acquisition device catalogue bridge station emulator bench)
+[ ${#folders[@]} -gt 0 ] || folders=(plugin acquisition device catalogue bridge platform station emulator bench)
 
 tidy="$(command -v run-clang-tidy || command -v run-clang-tidy-14 || true)"
 if [ -z "$tidy" ]; then

@@ -8,14 +8,17 @@
 #   1. layering: no file includes from a layer above its own (check-layers.sh)
 #   2. layout: every C++ file as .clang-format says (check-format.sh)
 #   3. normal build; clang-tidy over it (run-clang-tidy.sh); its tests
-#   4. ASan + UBSan build; its tests
-#   5. TSan build; its tests
+#   4. Windows: the module and station cross-built with MinGW-w64, the
+#      reference host with Microsoft's C++ ABI and the cross-built tests, all
+#      under Wine (run-windows-tests.sh); VARNIX_WINDOWS=off skips it
+#   5. ASan + UBSan build; its tests
+#   6. TSan build; its tests
 #
 # Tests run in a random order: ctest shuffles the test programs, and each
 # GoogleTest program shuffles its cases (it prints the seed; to repeat an
 # order, run the program with GTEST_RANDOM_SEED=<seed> GTEST_SHUFFLE=1).
 #   scripts/run-tests.sh            everything
-#   VARNIX_SANITIZERS=none scripts/run-tests.sh   steps 1 to 3 only
+#   VARNIX_SANITIZERS=none scripts/run-tests.sh   steps 1 to 4 only
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 jobs="$(nproc)"
@@ -40,12 +43,19 @@ run_tests() {  # run_tests <build folder> <ctest exclusion regex or "">
 
 # The tools the checks need come with the build's packages (setup.sh).
 "$here/scripts/setup.sh" --packages-only
+if [ "${VARNIX_WINDOWS:-on}" != "off" ]; then
+  "$here/scripts/build-windows.sh" --packages-only
+fi
 
 step "layering" "$here/scripts/check-layers.sh"
 step "layout" "$here/scripts/check-format.sh"
 step "normal build" build "$here/build"
 step "clang-tidy" "$here/scripts/run-clang-tidy.sh" "$here/build"
 step "normal build: tests" run_tests "$here/build" ""
+if [ "${VARNIX_WINDOWS:-on}" != "off" ]; then
+  step "Windows build and its tests under Wine" "$here/scripts/run-windows-tests.sh" "$here/build-windows" \
+    -DVARNIX_WERROR=ON
+fi
 
 case "${VARNIX_SANITIZERS:-all}" in
   none) ;;

@@ -1,13 +1,10 @@
 #include "recording_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <system_error>
 
 namespace varnix::station {
@@ -20,18 +17,33 @@ std::string Bytes(uint64_t count) {
 
 }  // namespace
 
-RecordingFile::~RecordingFile() {
-    if (fd_ >= 0) close(fd_);
-}
+RecordingFile::~RecordingFile() = default;
 
 bool RecordingFile::ReadAt(uint64_t offset, size_t length, char* out) const {
-    size_t done = 0;
-    while (done < length) {
-        const ssize_t got =
-            pread(fd_, out + done, length - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        done += static_cast<size_t>(got);
+    file_.clear();
+    file_.seekg(static_cast<std::streamoff>(offset));
+    file_.read(out, static_cast<std::streamsize>(length));
+    return file_.gcount() == static_cast<std::streamsize>(length);
+}
+
+// Opens `path` for reading and gives its size; otherwise says why not.
+bool RecordingFile::OpenFile(const std::string& path, uint64_t& size, std::string& why) {
+    std::error_code status;
+    const std::filesystem::file_status kind = std::filesystem::status(path, status);
+    if (status) {
+        why = status.message();
+        return false;
+    }
+    if (!std::filesystem::is_regular_file(kind)) {
+        why = "something else";
+        return false;
+    }
+    errno = 0;
+    file_.open(path, std::ios::binary);
+    size = std::filesystem::file_size(path, status);
+    if (!file_.is_open() || status) {
+        why = status ? status.message() : std::generic_category().message(errno ? errno : EACCES);
+        return false;
     }
     return true;
 }
@@ -40,14 +52,12 @@ bool RecordingFile::Open(const std::string& path, std::string& error,
                          std::vector<std::string>& warnings) {
     path_ = path;
     const std::string prefix = "recording " + path + ": ";
-    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat info {};
-    if (fd_ < 0 || fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
-        error = prefix + "expected a readable EDF or BDF file, got " +
-                (fd_ < 0 ? std::generic_category().message(errno) : std::string("something else"));
+    uint64_t size = 0;
+    std::string why;
+    if (!OpenFile(path, size, why)) {
+        error = prefix + "expected a readable EDF or BDF file, got " + why;
         return false;
     }
-    const uint64_t size = static_cast<uint64_t>(info.st_size);
     std::vector<char> bytes(kMainHeaderBytes);
     if (size < kMainHeaderBytes || !ReadAt(0, kMainHeaderBytes, bytes.data())) {
         error = prefix + "the file ends at byte " + std::to_string(size) +
@@ -55,7 +65,6 @@ bool RecordingFile::Open(const std::string& path, std::string& error,
         return false;
     }
     size_t signalCount = 0;
-    std::string why;
     if (!ParseMainHeader(bytes.data(), header_, signalCount, why)) {
         error = prefix + why;
         return false;

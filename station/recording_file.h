@@ -17,6 +17,7 @@
 #include "recording_header.h"
 
 #include <cstdint>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -60,11 +61,14 @@ public:
     bool ReadRecord(int64_t index, std::vector<char>& bytes, std::string& error) const;
 
 private:
+    bool OpenFile(const std::string& path, uint64_t& size, std::string& why);
     bool ReadAt(uint64_t offset, size_t length, char* out) const;
     bool CountRecords(uint64_t size, std::string& error, std::vector<std::string>& warnings);
     bool ScanAnnotations(std::string& error, std::vector<std::string>& warnings);
 
-    int fd_ = -1;
+    // Read by position; seeking changes the stream, so ReadAt, which reads
+    // only, still needs it mutable.
+    mutable std::ifstream file_;
     std::string path_;
     RecordingHeader header_;
     int64_t records_ = 0;

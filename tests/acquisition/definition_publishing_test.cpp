@@ -3,6 +3,7 @@
 #include "plugin/plugin_operations.h"
 #include "plugin/plugin_state.h"
 #include "tests/acquisition/acquisition_fixture.h"
+#include "tests/support/host_doubles.h"
 
 using namespace acquisition_test;
 
@@ -10,7 +11,7 @@ namespace {
 
 // Records every builder call as one line of text; every call answers with a
 // failure so that the releases can be counted.
-class Builder final : public ViconDigitalDevice::IDeviceDefinitionBuilder {
+class Builder final : public host_doubles::BuilderBase {
 public:
     ViconDigitalDevice::IHostResult DefineDevice(const char* manufacturer, const char* name,
                                                  const char* version, const char* nameAgain,

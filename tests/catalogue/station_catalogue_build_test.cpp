@@ -3,11 +3,9 @@
 // order, and a station that stops answering leaves nothing published.
 #include "catalogue/station_catalogue_build.h"
 #include "contract/station_control.h"
+#include "platform/platform.h"
 
 #include <gtest/gtest.h>
-
-#include <dlfcn.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -34,32 +32,25 @@ struct StationControl {
     void (*clearCalls)();
 };
 
-// ctest names the folder; run by hand, the executable's own folder.
+// The folder the bridge looks in first: the one that holds this program,
+// which links the plug-in's code.
 std::string BinFolder() {
-    if (const char* bin = std::getenv("VARNIX_BIN_DIR")) {
-        return bin;
-    }
-    char self[4096];
-    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length <= 0) {
-        return ".";
-    }
-    const std::string exe(self, static_cast<size_t>(length));
-    return exe.substr(0, exe.rfind('/'));
+    return varnix::platform::ThisModuleFolder();
 }
 
 template <typename Fn>
 void Bind(void* library, const char* name, Fn& out) {
-    out = reinterpret_cast<Fn>(dlsym(library, name));
+    out = reinterpret_cast<Fn>(varnix::platform::LibrarySymbol(library, name));
     ASSERT_NE(out, nullptr) << "station library lacks " << name;
 }
 
 class StationCatalogueBuild : public ::testing::Test {
 protected:
     void SetUp() override {
-        const std::string path = BinFolder() + "/libVarnixAPI2.so";
-        library_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(library_, nullptr) << "cannot load " << path << ": " << dlerror();
+        const std::string path = BinFolder() + varnix::platform::kStationLibraryFile;
+        std::string why;
+        library_ = varnix::platform::OpenLibrary(path, why);
+        ASSERT_NE(library_, nullptr) << "cannot load " << path << ": " << why;
         Bind(library_, "VarnixSim_Reset", station_.reset);
         Bind(library_, "VarnixSim_ScriptItemList", station_.scriptItemList);
         Bind(library_, "VarnixSim_ScriptFrameMultiple", station_.scriptFrameMultiple);

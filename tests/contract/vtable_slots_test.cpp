@@ -1,10 +1,16 @@
 // Hosts and plug-ins call each other's objects by vtable slot. These tests
 // call every interface through the raw slot numbers of the contract, so a
 // reordered or retyped declaration in host_interfaces.h fails here instead of
-// inside a host. Itanium ABI: slot k of a class without a virtual destructor
-// is vtable entry k; with one (IDevice, IParameterValue) the destructor takes
-// entries 0 and 1, so operation slot k >= 1 is entry k + 1.
+// inside a host. Slot k of a class without a virtual destructor is vtable
+// entry k in both binary forms of the SDK. With one (IDevice,
+// IParameterValue) the Itanium form gives the destructor entries 0 and 1, so
+// operation slot k >= 1 is entry k + 1; the Microsoft form (the Windows
+// build) gives it entry 0 alone, so slot k is entry k. An operation that
+// returns IHostResult hands it back in a register in the Itanium form and
+// through the caller's result pointer, passed after the object, in the
+// Microsoft form.
 #include "host/host_interfaces.h"
+#include "tests/support/host_doubles.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +27,27 @@ template <typename Fn, typename Object>
 Fn Slot(Object* object, int entry) {
     void** table = *reinterpret_cast<void***>(object);
     return reinterpret_cast<Fn>(table[entry]);
+}
+
+// The vtable entry of operation slot `slot` of a class with a virtual
+// destructor.
+constexpr int AfterDestructor(int slot) {
+    return VARNIX_HOST_SDK_MICROSOFT_FORM ? slot : slot + 1;
+}
+
+// Calls the host operation in slot `slot` of `object` as a host's caller
+// would in this build's form, and returns the result it handed back.
+template <typename... Args, typename Object>
+IHostResult CallResult(Object* object, int slot, Args... args) {
+    if constexpr (VARNIX_HOST_SDK_MICROSOFT_FORM) {
+        IHostResult result{reinterpret_cast<IHostError*>(uintptr_t{1})};
+        IHostResult* returned = Slot<IHostResult* (*)(void*, IHostResult*, Args...)>(object, slot)(
+            object, &result, args...);
+        EXPECT_EQ(returned, &result) << "the result's address comes back";
+        return result;
+    } else {
+        return Slot<IHostResult (*)(void*, Args...)>(object, slot)(object, args...);
+    }
 }
 
 IHostResult Ok(const char* name) {
@@ -42,7 +69,7 @@ struct Services : IHostServices {
     }
 };
 
-struct Builder : IDeviceDefinitionBuilder {
+struct Builder : host_doubles::BuilderBase {
     IHostResult DefineDevice(const char*, const char*, const char*, const char*, const char*,
                              const char*, const char* d) override {
         return Ok(d);
@@ -61,7 +88,7 @@ struct Builder : IDeviceDefinitionBuilder {
     IHostResult Commit() override { return Ok("Commit"); }
 };
 
-struct Context : IDeviceContext {
+struct Context : host_doubles::ContextBase {
     IHostResult GetParameterValue(IParameterValue&, const char* key, const char*) override {
         return Ok(key);
     }
@@ -82,7 +109,7 @@ struct Context : IDeviceContext {
     }
 };
 
-struct Declaration : ISessionDeclaration {
+struct Declaration : host_doubles::DeclarationBase {
     IHostResult SetPeriod(int64_t period) override {
         called = "SetPeriod" + std::to_string(period);
         return {nullptr};
@@ -97,7 +124,7 @@ struct Declaration : ISessionDeclaration {
     }
 };
 
-struct Registrar : IDeviceRegistrar {
+struct Registrar : host_doubles::RegistrarBase {
     IHostResult RegisterDevice(void* first, const char* name, void* third, const char* nameAgain,
                                IDevice* device) override {
         called = "RegisterDevice" + std::to_string(reinterpret_cast<uintptr_t>(first)) + name +
@@ -175,86 +202,82 @@ TEST(VtableSlots, HostServicesAndBuilder) {
     EXPECT_EQ(Slot<int32_t (*)(void*)>(&services, 2)(&services), -5);
 
     Builder builder;
-    using Define = IHostResult (*)(void*, const char*, const char*, const char*, const char*,
-                                   const char*, const char*, const char*);
-    Slot<Define>(&builder, 0)(&builder, "", "", "", "", "", "", "DefineDevice");
+    const char* none = "";
+    CallResult(&builder, 0, none, none, none, none, none, none, "DefineDevice");
     EXPECT_EQ(called, "DefineDevice");
     BoolValue value;
-    using AddBool = IHostResult (*)(void*, const char*, const char*, const char*, const char*, bool,
-                                    const IParameterValueBool&, void*);
-    Slot<AddBool>(&builder, 1)(&builder, "StartTrigger", "", "", "", false,
-                               reinterpret_cast<const IParameterValueBool&>(value), nullptr);
+    CallResult<const char*, const char*, const char*, const char*, bool, const IParameterValueBool*,
+               void*>(&builder, 1, "StartTrigger", none, none, none, false,
+                      reinterpret_cast<const IParameterValueBool*>(&value), nullptr);
     EXPECT_EQ(called, "StartTrigger");
-    Slot<IHostResult (*)(void*, const char*)>(&builder, 2)(&builder, "Start");
+    CallResult<const char*>(&builder, 2, "Start");
     EXPECT_EQ(called, "AddSignal");
-    Slot<IHostResult (*)(void*, const char*, int32_t)>(&builder, 3)(&builder, "emg", 20);
+    CallResult<const char*, int32_t>(&builder, 3, "emg", 20);
     EXPECT_EQ(called, "AddOutput20");
-    Slot<IHostResult (*)(void*, const char*)>(&builder, 4)(&builder, "x");
+    CallResult<const char*>(&builder, 4, "x");
     EXPECT_EQ(called, "AddComponent");
     Slot<void (*)(void*)>(&builder, 5)(&builder);
     EXPECT_EQ(called, "Unused5");
-    Slot<IHostResult (*)(void*)>(&builder, 6)(&builder);
+    CallResult(&builder, 6);
     EXPECT_EQ(called, "Commit");
 }
 
 TEST(VtableSlots, ContextDeclarationAndRegistrarShapes) {
     Context context;
     BoolValue value;
-    Slot<IHostResult (*)(void*, IParameterValue&, const char*, const char*)>(&context, 0)(
-        &context, value, "StopTrigger", "");
+    CallResult<IParameterValue*, const char*, const char*>(&context, 0, &value, "StopTrigger", "");
     EXPECT_EQ(called, "StopTrigger");
     Slot<void (*)(void*)>(&context, 1)(&context);
     EXPECT_EQ(called, "Unused1");
     EXPECT_EQ(Slot<uint32_t (*)(void*)>(&context, 2)(&context), 3u);
-    Slot<IHostResult (*)(void*, int32_t*, void**, int32_t*)>(&context, 3)(&context, nullptr,
-                                                                          nullptr, nullptr);
+    CallResult<int32_t*, void**, int32_t*>(&context, 3, nullptr, nullptr, nullptr);
     EXPECT_EQ(called, "FillEntries");
-    using Push = IHostResult (*)(void*, int32_t, int64_t, int32_t, const int32_t*, int32_t,
-                                 const float*, int32_t);
-    Slot<Push>(&context, 4)(&context, 1, int64_t{1} << 40, 27, nullptr, 2, nullptr, 54);
+    CallResult<int32_t, int64_t, int32_t, const int32_t*, int32_t, const float*, int32_t>(
+        &context, 4, 1, int64_t{1} << 40, 27, nullptr, 2, nullptr, 54);
     EXPECT_EQ(called, "PushSamples1099511627776/54");
     EXPECT_TRUE(Slot<bool (*)(void*)>(&context, 5)(&context));
     EXPECT_EQ(called, "RequestUpdate");
 
     Declaration declaration;
-    Slot<IHostResult (*)(void*, int64_t)>(&declaration, 0)(&declaration, -9);
+    CallResult<int64_t>(&declaration, 0, -9);
     EXPECT_EQ(called, "SetPeriod-9");
-    Slot<IHostResult (*)(void*, const char*, int32_t, int32_t, int32_t, int32_t, bool)>(
-        &declaration, 1)(&declaration, "Start", 1, 2, 0, 0, true);
+    CallResult<const char*, int32_t, int32_t, int32_t, int32_t, bool>(&declaration, 1, "Start", 1,
+                                                                      2, 0, 0, true);
     EXPECT_EQ(called, "Start");
     Slot<void (*)(void*, int32_t)>(&declaration, 2)(&declaration, 0);
     EXPECT_EQ(called, "SetOption0");
-    Slot<IHostResult (*)(void*, int32_t)>(&declaration, 3)(&declaration, 54);
+    CallResult<int32_t>(&declaration, 3, 54);
     EXPECT_EQ(called, "SetValueCount54");
 
     Registrar registrar;
     Device device;
-    using Register = IHostResult (*)(void*, void*, const char*, void*, const char*, IDevice*);
-    const IHostResult registered =
-        Slot<Register>(&registrar, 0)(&registrar, reinterpret_cast<void*>(7), "EMG 1",
-                                      reinterpret_cast<void*>(9), "EMG 1 again", &device);
+    const IHostResult registered = CallResult<void*, const char*, void*, const char*, IDevice*>(
+        &registrar, 0, reinterpret_cast<void*>(7), "EMG 1", reinterpret_cast<void*>(9),
+        "EMG 1 again", &device);
     EXPECT_EQ(called, "RegisterDevice7EMG 19EMG 1 again+device") << "arguments in the slot's order";
     EXPECT_EQ(registered.error, nullptr);
 
-    // The result handle is one pointer, returned in a register.
+    // The result handle is one pointer.
     static_assert(sizeof(IHostResult) == 8, "one pointer");
 }
 
 TEST(VtableSlots, PluginSideDeviceAndParameterValue) {
     Device device;
-    EXPECT_TRUE(Slot<bool (*)(void*, IDeviceContext*)>(&device, 2)(&device, nullptr));
+    EXPECT_TRUE(
+        Slot<bool (*)(void*, IDeviceContext*)>(&device, AfterDestructor(1))(&device, nullptr));
     EXPECT_EQ(called, "AttachContext");
-    Slot<void (*)(void*)>(&device, 3)(&device);
+    Slot<void (*)(void*)>(&device, AfterDestructor(2))(&device);
     EXPECT_EQ(called, "RefreshEntries");
-    Slot<bool (*)(void*, int32_t, ISessionDeclaration*)>(&device, 4)(&device, 42, nullptr);
+    Slot<bool (*)(void*, int32_t, ISessionDeclaration*)>(&device, AfterDestructor(3))(&device, 42,
+                                                                                      nullptr);
     EXPECT_EQ(called, "DeclareSession42");
-    Slot<void (*)(void*)>(&device, 5)(&device);
+    Slot<void (*)(void*)>(&device, AfterDestructor(4))(&device);
     EXPECT_EQ(called, "SessionOpened");
-    Slot<void (*)(void*)>(&device, 6)(&device);
+    Slot<void (*)(void*)>(&device, AfterDestructor(5))(&device);
     EXPECT_EQ(called, "SoftwareStartTrigger");
-    Slot<void (*)(void*)>(&device, 7)(&device);
+    Slot<void (*)(void*)>(&device, AfterDestructor(6))(&device);
     EXPECT_EQ(called, "SessionClosed");
-    Slot<void (*)(void*, int32_t*, bool*)>(&device, 8)(&device, nullptr, nullptr);
+    Slot<void (*)(void*, int32_t*, bool*)>(&device, AfterDestructor(7))(&device, nullptr, nullptr);
     EXPECT_EQ(called, "GetStatus");
 
     BoolValue value;
@@ -264,29 +287,29 @@ TEST(VtableSlots, PluginSideDeviceAndParameterValue) {
     std::vector<uint8_t> bytes;
     ParameterValueReader reader{nullptr, 0, 0};
     const bool yes = true;
-    Slot<int32_t (*)(void*)>(&value, 2)(&value);
+    Slot<int32_t (*)(void*)>(&value, AfterDestructor(1))(&value);
     EXPECT_EQ(called, expected[0]);
-    Slot<bool (*)(void*, IParameterValue&)>(&value, 3)(&value, value);
+    Slot<bool (*)(void*, IParameterValue&)>(&value, AfterDestructor(2))(&value, value);
     EXPECT_EQ(called, expected[1]);
-    Slot<bool (*)(void*, const uint8_t*, uint32_t)>(&value, 4)(&value, nullptr, 8);
+    Slot<bool (*)(void*, const uint8_t*, uint32_t)>(&value, AfterDestructor(3))(&value, nullptr, 8);
     EXPECT_EQ(called, expected[2]);
     for (int slot = 4; slot <= 9; ++slot) {
         if (slot % 2 == 0) {
-            Slot<void (*)(void*, bool)>(&value, slot + 1)(&value, true);
+            Slot<void (*)(void*, bool)>(&value, AfterDestructor(slot))(&value, true);
         } else {
-            Slot<bool (*)(void*)>(&value, slot + 1)(&value);
+            Slot<bool (*)(void*)>(&value, AfterDestructor(slot))(&value);
         }
         EXPECT_EQ(called, expected[slot - 1]) << "slot " << slot;
     }
-    Slot<bool (*)(void*, IParameterValue&)>(&value, 11)(&value, value);
+    Slot<bool (*)(void*, IParameterValue&)>(&value, AfterDestructor(10))(&value, value);
     EXPECT_EQ(called, expected[9]);
-    Slot<void (*)(void*, const bool&)>(&value, 12)(&value, yes);
+    Slot<void (*)(void*, const bool&)>(&value, AfterDestructor(11))(&value, yes);
     EXPECT_EQ(called, expected[10]);
-    Slot<bool (*)(void*)>(&value, 13)(&value);
+    Slot<bool (*)(void*)>(&value, AfterDestructor(12))(&value);
     EXPECT_EQ(called, expected[11]);
-    Slot<void (*)(void*, std::vector<uint8_t>&)>(&value, 14)(&value, bytes);
+    Slot<void (*)(void*, std::vector<uint8_t>&)>(&value, AfterDestructor(13))(&value, bytes);
     EXPECT_EQ(called, expected[12]);
-    Slot<bool (*)(void*, ParameterValueReader&)>(&value, 15)(&value, reader);
+    Slot<bool (*)(void*, ParameterValueReader&)>(&value, AfterDestructor(14))(&value, reader);
     EXPECT_EQ(called, expected[13]);
 }
 

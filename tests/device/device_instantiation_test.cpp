@@ -3,6 +3,7 @@
 #include "plugin/plugin_operations.h"
 #include "plugin/plugin_state.h"
 #include "tests/device/fake_host.h"
+#include "tests/support/host_doubles.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,7 @@ using varnix::SensorRecord;
 
 namespace {
 
-class Registrar final : public ViconDigitalDevice::IDeviceRegistrar {
+class Registrar final : public host_doubles::RegistrarBase {
 public:
     ViconDigitalDevice::IHostResult RegisterDevice(void* arg1, const char* name, void* arg3,
                                                    const char* nameAgain,

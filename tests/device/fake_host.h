@@ -4,6 +4,7 @@
 
 #include "device/parameter_value_bool.h"
 #include "host/host_interfaces.h"
+#include "tests/support/host_doubles.h"
 
 #include <atomic>
 #include <chrono>
@@ -78,7 +79,7 @@ struct Push {
     int32_t valueCount;
 };
 
-class Context final : public ViconDigitalDevice::IDeviceContext {
+class Context final : public host_doubles::ContextBase {
 public:
     ViconDigitalDevice::IHostResult GetParameterValue(ViconDigitalDevice::IParameterValue& value,
                                                       const char* key,
@@ -161,7 +162,7 @@ private:
 };
 
 // Records the declaration calls in order, as text.
-class Declaration final : public ViconDigitalDevice::ISessionDeclaration {
+class Declaration final : public host_doubles::DeclarationBase {
 public:
     ViconDigitalDevice::IHostResult SetPeriod(int64_t period) override {
         calls.push_back("SetPeriod " + std::to_string(period));

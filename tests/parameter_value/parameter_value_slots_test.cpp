@@ -15,12 +15,13 @@ using ViconDigitalDevice::IParameterValue;
 using ViconDigitalDevice::IParameterValueBool;
 using ViconDigitalDevice::ParameterValueReader;
 
-// Itanium ABI: the virtual destructor takes two vtable entries, so operation
-// slot k >= 1 sits at vtable index k + 1.
+// The Itanium form gives the virtual destructor two vtable entries, so
+// operation slot k >= 1 sits at vtable index k + 1; the Microsoft form (the
+// Windows build) gives it one, so slot k sits at index k.
 template <typename Fn>
 Fn Slot(IParameterValue& object, int slot) {
     void** vtable = *reinterpret_cast<void***>(&object);
-    return reinterpret_cast<Fn>(vtable[slot + 1]);
+    return reinterpret_cast<Fn>(vtable[VARNIX_HOST_SDK_MICROSOFT_FORM ? slot : slot + 1]);
 }
 
 TEST(ParameterValueSlots, EveryOperationSitsInItsSlot) {
@@ -62,6 +63,23 @@ TEST(ParameterValueSlots, EveryOperationSitsInItsSlot) {
     EXPECT_TRUE(
         (Slot<bool (*)(void*, ParameterValueReader&)>(base, 14)(self, reader)));  // ReadExtra
     EXPECT_EQ(reader.position, 8u);
+}
+
+// In the Microsoft form slot 0 is the scalar deleting destructor a host could
+// call; what the plug-in lends it is never the host's to free, so the slot
+// destroys nothing, whatever the flags, and hands back the object.
+TEST(ParameterValueSlots, TheDestructorSlotOfTheMicrosoftFormFreesNothing) {
+    if constexpr (!VARNIX_HOST_SDK_MICROSOFT_FORM) {
+        GTEST_SKIP() << "the Itanium form's destructor entries are the compiler's own";
+    } else {
+        IParameterValueBool v;
+        v.SetValue(true);
+        IParameterValue& base = v;
+        using DeletingDestructor = void* (*)(void*, unsigned int);
+        EXPECT_EQ(Slot<DeletingDestructor>(base, 0)(&v, 1u), static_cast<void*>(&v));
+        EXPECT_TRUE(v.Value()) << "the object is still whole";
+        EXPECT_EQ(v.TypeCode(), 1);
+    }
 }
 
 TEST(ParameterValueSlots, FieldsFollowTheVtablePointerInOrder) {

@@ -1,5 +1,6 @@
 #include "device/trigger_parameter.h"
 #include "device/parameter_value_bool.h"
+#include "tests/support/host_doubles.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +25,7 @@ enum class Fill { Nothing, AssignBytes, SetValue };
 
 // A host context that answers GetParameterValue in one of the two ways a
 // host may fill a value, or not at all, optionally with an error result.
-class ScriptedContext final : public IDeviceContext {
+class ScriptedContext final : public host_doubles::ContextBase {
 public:
     IHostResult GetParameterValue(IParameterValue& value, const char* key,
                                   const char* qualifier) override {

@@ -1,10 +1,11 @@
 // The plug-in's threads as the operating system sees them: the threads of
-// this process that still run, by name (a thread on its way out of the
-// kernel counts as gone; see emulator/live_threads.h).
+// this process that still run, by name. One file per platform answers it:
+// plugin_threads_linux.cpp reads /proc (see emulator/live_threads.h: a
+// thread on its way out of the kernel counts as gone),
+// plugin_threads_windows.cpp asks for the thread descriptions.
 #pragma once
 
-#include "emulator/live_threads.h"
-
+#include <cstddef>
 #include <cstdint>
 #include <set>
 #include <string>
@@ -12,13 +13,7 @@
 namespace plugin_threads {
 
 // Ids of the running threads named `name` ("varnix-handoff", ...).
-inline std::set<int64_t> Named(const std::string& name) {
-    std::set<int64_t> ids;
-    for (const auto& [id, threadName] : varnix::emulator::LiveThreads()) {
-        if (threadName == name) ids.insert(id);
-    }
-    return ids;
-}
+std::set<int64_t> Named(const std::string& name);
 
 // Hand-off and acquisition threads running now.
 inline size_t PluginThreadCount() {
