@@ -115,7 +115,6 @@ void CheckSame(const RoundTrip& trip, const Outcome& outcome) {
         EXPECT_DOUBLE_EQ(kept[1][i].onset, kept[0][i].onset) << kept[0][i].text;
         EXPECT_DOUBLE_EQ(kept[1][i].duration, kept[0][i].duration) << kept[0][i].text;
     }
-    EXPECT_NE(Find(x, "recording ends; padding follows"), nullptr);
     if (!trip.expectedPulse.empty()) {
         EXPECT_NE(Find(x, trip.expectedPulse), nullptr);
     }
@@ -150,6 +149,19 @@ TEST(VddHostReplay, RoundTripKeepsEverySampleRateLabelUnitAndAnnotation) {
     std::vector<Outcome> outcomes;
     for (auto& outcome : running) outcomes.push_back(outcome.get());
     for (size_t t = 0; t < trips.size(); ++t) CheckSame(trips[t], outcomes[t]);
+    // A capture whose frames happen to fill its last record exactly has no
+    // padding to announce (seen under a sanitizer's slower pace), so not
+    // every trip holds the end annotation; but the round trips must carry
+    // one, or the comparison above never saw it kept.
+    size_t padded = 0;
+    for (const Outcome& outcome : outcomes) {
+        EdfContent x;
+        std::string error;
+        if (ReadEdf(outcome.x, x, error) && Find(x, "recording ends; padding follows") != nullptr) {
+            ++padded;
+        }
+    }
+    EXPECT_GT(padded, 0u) << "no capture ended inside a record";
 
     const Outcome& silent = outcomes[1];
     EXPECT_NE(silent.replay.output.find("plug-in error: The station has delivered no frame for"),
