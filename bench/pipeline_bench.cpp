@@ -25,6 +25,7 @@
 #include "contract/station_control.h"
 #include "contract/station_records.h"
 #include "emulator/plugin_module.h"
+#include "emulator/startup_sequence.h"
 #include "emulator/test_host.h"
 #include "tests/support/plugin_threads.h"
 
@@ -187,10 +188,9 @@ int Run(const Options& options) {
     if (!module.Load(options.module))
         Fail("cannot load " + options.module + ": " + module.ErrorText());
     varnix::emulator::TestHost host;
-    host.Handshake(module, 2);
-    host.Initialise(module);
-    host.ProvideDefinitions(module);
-    host.Instantiate(module);
+    // The host's contexts stay unattached: the benchmark's own do nothing.
+    varnix::emulator::StartupSequence(host, module)
+        .RunThrough(varnix::emulator::StartupStep::kInstantiation);
     const size_t devices = host.DeviceCount();
     if (devices == 0) Fail("the plug-in registered no device for profile " + options.profile);
 

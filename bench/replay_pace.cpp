@@ -6,6 +6,7 @@
 //  - how late a frame was handed out after it became due;
 //  - the longest poll (one that reads a record from the file included).
 //   replay_pace FILE [--seconds 60] [--poll-us 1000]
+#include "contract/base_frame.h"
 #include "contract/station_abi.h"
 #include "contract/station_call.h"
 #include "contract/station_control.h"
@@ -56,7 +57,7 @@ int main(int argc, char** argv) try {
         std::fprintf(stderr, "replay_pace: the station answered no item list\n");
         return 1;
     }
-    const int64_t periodNs = static_cast<int64_t>(pb.frameMultiple) * 13500000;
+    const int64_t periodNs = static_cast<int64_t>(pb.frameMultiple) * varnix::kBaseFramePeriodNs;
     varnix::CallStation<VarnixConfigureFn>(VarnixNative_GetConfigureDelegate, false, false, false,
                                            false);
     const int64_t startNs = NowNs();

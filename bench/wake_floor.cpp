@@ -10,6 +10,7 @@
 //
 // One JSON object on stdout; errors as one line on stderr, exit 2.
 #include "bench/process_probe.h"
+#include "contract/base_frame.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -78,7 +79,7 @@ int Run(int argc, char** argv) {
         for (auto& sleeper : sleepers) sleeper.join();
         return 2;
     }
-    const auto period = std::chrono::microseconds(13500 * frameMultiple);
+    const auto period = std::chrono::microseconds(varnix::kBaseFramePeriodUs * frameMultiple);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));  // every thread asleep
     const int64_t cpuBefore = varnix::bench::ProcessCpuNs();
     const uint64_t wakesBefore = wakes.load();

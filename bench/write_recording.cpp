@@ -8,8 +8,8 @@
 // bursts for EMG, gravity and slow movement for the accelerometers, slow
 // rotation for the gyroscopes.
 //   write_recording OUT.bdf --seconds 3600        (OUT.edf for EDF+)
-#include "emulator/vdd_host/edf_file.h"
-#include "emulator/vdd_host/edf_signals.h"
+#include "emulator/vdd_host/recording/edf_file.h"
+#include "emulator/vdd_host/recording/edf_signals.h"
 
 #include <CLI/CLI.hpp>
 

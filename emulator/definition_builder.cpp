@@ -1,5 +1,7 @@
 #include "emulator/definition_builder.h"
 
+#include "emulator/host_operations.h"
+
 #include <utility>
 
 namespace varnix::emulator {
@@ -37,7 +39,7 @@ ViconDigitalDevice::IHostResult HostDefinitionBuilder::DefineDevice(
     const char* deviceNameAgain, const char* deviceType, const char* addCommandCaption,
     const char* description) {
     auto result =
-        core_.Enter("DefineDevice",
+        core_.Enter(op::kDefineDevice,
                     Quoted(manufacturer) + "," + Quoted(deviceName) + "," + Quoted(version) + "," +
                         Quoted(deviceNameAgain) + "," + Quoted(deviceType) + "," +
                         Quoted(addCommandCaption) + "," + Quoted(description),
@@ -89,7 +91,7 @@ ViconDigitalDevice::IHostResult HostDefinitionBuilder::AddBoolParameter(
     parameter.defaultValue = copy.State();
     const BoolValueState& read = parameter.defaultValue;
     auto result =
-        Enter("AddBoolParameter",
+        Enter(op::kAddBoolParameter,
               Quoted(key) + "," + Quoted(displayName) + "," + Quoted(help) + "," + Quoted(group) +
                   "," + (flag ? "true" : "false") + ",{type " + std::to_string(read.typeCode) +
                   " value " + std::to_string(read.value) + " flags " + std::to_string(read.flag1) +
@@ -108,7 +110,7 @@ ViconDigitalDevice::IHostResult HostDefinitionBuilder::AddBoolParameter(
 }
 
 ViconDigitalDevice::IHostResult HostDefinitionBuilder::AddSignal(const char* name) {
-    auto result = Enter("AddSignal", Quoted(name));
+    auto result = Enter(op::kAddSignal, Quoted(name));
     std::lock_guard<std::mutex> lock(mutex_);
     if (result.error != nullptr || refused_) return result;
     if (!open_) {
@@ -121,7 +123,7 @@ ViconDigitalDevice::IHostResult HostDefinitionBuilder::AddSignal(const char* nam
 
 ViconDigitalDevice::IHostResult HostDefinitionBuilder::AddOutput(const char* name,
                                                                  int32_t unitCode) {
-    auto result = Enter("AddOutput", Quoted(name) + "," + std::to_string(unitCode));
+    auto result = Enter(op::kAddOutput, Quoted(name) + "," + std::to_string(unitCode));
     std::lock_guard<std::mutex> lock(mutex_);
     if (result.error != nullptr || refused_) return result;
     if (!open_) {
@@ -133,7 +135,7 @@ ViconDigitalDevice::IHostResult HostDefinitionBuilder::AddOutput(const char* nam
 }
 
 ViconDigitalDevice::IHostResult HostDefinitionBuilder::AddComponent(const char* name) {
-    auto result = Enter("AddComponent", Quoted(name));
+    auto result = Enter(op::kAddComponent, Quoted(name));
     std::lock_guard<std::mutex> lock(mutex_);
     if (result.error != nullptr || refused_) return result;
     if (!open_ || current_.outputs.empty()) {
@@ -152,7 +154,7 @@ void HostDefinitionBuilder::Unused5() {
 }
 
 ViconDigitalDevice::IHostResult HostDefinitionBuilder::Commit() {
-    auto result = Enter("Commit", "");
+    auto result = Enter(op::kCommit, "");
     std::lock_guard<std::mutex> lock(mutex_);
     const bool wasRefused = refused_;
     refused_ = false;

@@ -1,5 +1,6 @@
 #include "emulator/device_context.h"
 
+#include "emulator/host_operations.h"
 #include "emulator/thread_identity.h"
 
 #include <chrono>
@@ -27,19 +28,19 @@ HostDeviceContext::HostDeviceContext(HostCore& core, size_t index, std::string n
 
 ViconDigitalDevice::IHostResult HostDeviceContext::GetParameterValue(
     ViconDigitalDevice::IParameterValue& value, const char* key, const char* qualifier) {
-    auto result = core_.Enter("GetParameterValue",
+    auto result = core_.Enter(op::kGetParameterValue,
                               name_ + "," + Quoted(key) + "," + Quoted(qualifier), name_);
     if (result.error != nullptr) return result;
     const std::optional<BoolValueState> stored = key != nullptr ? Parameter(key) : std::nullopt;
     if (!stored) {
         return core_.errors.Issue("device " + name_ + " has no parameter " + Quoted(key),
-                                  "GetParameterValue");
+                                  op::kGetParameterValue);
     }
     if (value.TypeCode() != stored->typeCode) {
         return core_.errors.Issue("parameter " + Quoted(key) +
                                       " is boolean; the value object has type " +
                                       std::to_string(value.TypeCode()),
-                                  "GetParameterValue");
+                                  op::kGetParameterValue);
     }
     if (core_.settings.fill.load() == ParameterFill::kSetValue) {
         static_cast<ViconDigitalDevice::IParameterValueTemplate<bool>&>(value).SetValue(
@@ -69,7 +70,7 @@ uint32_t HostDeviceContext::GetEntryCount() {
 
 ViconDigitalDevice::IHostResult HostDeviceContext::FillEntries(int32_t* token, void** entries,
                                                                int32_t* flag) {
-    auto result = core_.Enter("FillEntries",
+    auto result = core_.Enter(op::kFillEntries,
                               name_ + "," + (token ? std::to_string(*token) : "(null)") + "," +
                                   (entries ? "entries" : "(null)") + "," +
                                   (flag ? std::to_string(*flag) : "(null)"),
@@ -117,7 +118,7 @@ ViconDigitalDevice::IHostResult HostDeviceContext::PushSamples(
     }
     const bool record = core_.settings.logPushes.load();
     auto result = core_.Enter(
-        "PushSamples",
+        op::kPushSamples,
         record ? name_ + "," + std::to_string(sessionId) + "," + std::to_string(firstSampleIndex) +
                      "," + std::to_string(samplesPerFrame) + "," + std::to_string(channelCount) +
                      "," + std::to_string(valueCount)
@@ -139,7 +140,8 @@ ViconDigitalDevice::IHostResult HostDeviceContext::PushSamples(
         } catch (...) {
             why = "the host's push hook failed";
         }
-        if (!accepted && result.error == nullptr) result = core_.errors.Issue(why, "PushSamples");
+        if (!accepted && result.error == nullptr)
+            result = core_.errors.Issue(why, op::kPushSamples);
     }
     if (keep) {
         std::lock_guard<std::mutex> lock(mutex_);

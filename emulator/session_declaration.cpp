@@ -1,5 +1,7 @@
 #include "emulator/session_declaration.h"
 
+#include "emulator/host_operations.h"
+
 #include <utility>
 
 namespace varnix::emulator {
@@ -19,14 +21,14 @@ ViconDigitalDevice::IHostResult HostSessionDeclaration::Enter(const char* operat
 }
 
 ViconDigitalDevice::IHostResult HostSessionDeclaration::SetPeriod(int64_t period) {
-    auto result = Enter("SetPeriod", std::to_string(period), true);
+    auto result = Enter(op::kSetPeriod, std::to_string(period), true);
     if (result.error == nullptr) context_.RecordPeriod(sessionId_, period);
     return result;
 }
 
 ViconDigitalDevice::IHostResult HostSessionDeclaration::DeclareSignal(
     const char* name, int32_t value1, int32_t value2, int32_t value3, int32_t value4, bool flag) {
-    auto result = Enter("DeclareSignal",
+    auto result = Enter(op::kDeclareSignal,
                         Quoted(name) + "," + std::to_string(value1) + "," + std::to_string(value2) +
                             "," + std::to_string(value3) + "," + std::to_string(value4) + "," +
                             (flag ? "true" : "false"),
@@ -44,7 +46,7 @@ void HostSessionDeclaration::SetOption(int32_t option) {
 }
 
 ViconDigitalDevice::IHostResult HostSessionDeclaration::SetValueCount(int32_t count) {
-    auto result = Enter("SetValueCount", std::to_string(count), true);
+    auto result = Enter(op::kSetValueCount, std::to_string(count), true);
     if (result.error == nullptr) context_.RecordValueCount(sessionId_, count);
     return result;
 }

@@ -1,5 +1,6 @@
 #include "emulator/test_host.h"
 
+#include "emulator/host_operations.h"
 #include "emulator/thread_identity.h"
 
 #include <stdexcept>
@@ -143,7 +144,7 @@ ViconDigitalDevice::IHostResult TestHost::Register(void* hostArg1, const char* d
                                                    ViconDigitalDevice::IDevice* device) {
     const std::string name = deviceName != nullptr ? deviceName : "";
     auto result =
-        core_.Enter("RegisterDevice",
+        core_.Enter(op::kRegisterDevice,
                     Pointer(hostArg1) + "," + Quoted(deviceName) + "," + Pointer(hostArg3) + "," +
                         Quoted(deviceNameAgain) + "," + (device ? "device" : "null"),
                     name);
@@ -154,7 +155,7 @@ ViconDigitalDevice::IHostResult TestHost::Register(void* hostArg1, const char* d
         core_.monitor.Report("null-device",
                              "RegisterDevice " + Quoted(deviceName) + " with a null device",
                              "a device object to register");
-        result = core_.errors.Issue("RegisterDevice refused a null device", "RegisterDevice");
+        result = core_.errors.Issue("RegisterDevice refused a null device", op::kRegisterDevice);
     }
     if (result.error != nullptr) {
         std::lock_guard<std::mutex> lock(mutex_);

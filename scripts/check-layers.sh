@@ -9,11 +9,16 @@
 #   catalogue    -> bridge platform contract host
 #   bridge       -> platform contract host
 #   station      -> contract
+#   emulator/vdd_host            -> its command folders below, emulator host contract
+#   emulator/vdd_host/capture    -> .../recording .../plot .../common emulator host contract
+#   emulator/vdd_host/describe, validate, recording, plot -> .../common emulator host contract
+#   emulator/vdd_host/common     -> emulator host contract
 #   emulator     -> host contract
 #   platform, contract, host: nothing else
 #
 # Tests, benchmarks and fuzzers may include anything. Includes are read as
-# "folder/file" (every project include starts from the project root); an
+# paths from the project root ("emulator/vdd_host/common/unit_names.h"); a
+# file's layer, and an include's, is the longest layer path it lies in. An
 # include without a folder is a file of the same folder.
 #   scripts/check-layers.sh [project root]
 set -euo pipefail
@@ -28,18 +33,39 @@ declare -A allowed=(
   [platform]=""
   [station]="contract"
   [emulator]="host contract"
+  [emulator/vdd_host]="emulator/vdd_host/capture emulator/vdd_host/describe emulator/vdd_host/validate emulator/vdd_host/recording emulator/vdd_host/plot emulator/vdd_host/common emulator host contract"
+  [emulator/vdd_host/capture]="emulator/vdd_host/recording emulator/vdd_host/plot emulator/vdd_host/common emulator host contract"
+  [emulator/vdd_host/describe]="emulator/vdd_host/common emulator host contract"
+  [emulator/vdd_host/validate]="emulator/vdd_host/common emulator host contract"
+  [emulator/vdd_host/recording]="emulator/vdd_host/common emulator host contract"
+  [emulator/vdd_host/plot]="emulator/vdd_host/common emulator host contract"
+  [emulator/vdd_host/common]="emulator host contract"
   [contract]=""
   [host]=""
 )
+
+# The longest layer path that holds `path` ("" when none does).
+layer_of() {
+  local path="$1" best="" layer
+  for layer in "${!allowed[@]}"; do
+    case "$path" in
+      "$layer"/*) [ ${#layer} -gt ${#best} ] && best="$layer" ;;
+    esac
+  done
+  echo "$best"
+}
 
 bad=0
 checked=0
 for layer in "${!allowed[@]}"; do
   [ -d "$root/$layer" ] || continue
   while IFS= read -r -d '' file; do
+    # A file of a deeper layer is checked as that layer's own.
+    [ "$(layer_of "${file#"$root"/}")" = "$layer" ] || continue
     checked=$((checked + 1))
     while IFS=: read -r line target; do
-      folder="${target%%/*}"
+      folder="$(layer_of "$target")"
+      [ -z "$folder" ] && folder="${target%%/*}"
       [ "$folder" = "$layer" ] && continue
       case " ${allowed[$layer]} " in
         *" $folder "*) ;;

@@ -1,5 +1,6 @@
 #include "replay_layout.h"
 
+#include "contract/base_frame.h"
 #include "recording_units.h"
 #include "station_geometry.h"
 
@@ -96,7 +97,7 @@ int32_t FittingFrameMultiple(const std::vector<SensorProfile>& sensors) {
 std::string RateRefusal(const RecordingHeader& header, const SensorProfile& sensor, size_t signal,
                         int32_t frameMultiple, int32_t fitting) {
     const RecordingSignal& source = header.signals[signal];
-    const double perFrame = sensor.rate * frameMultiple * 0.0135;
+    const double perFrame = sensor.rate * frameMultiple * kBaseFramePeriodS;
     std::string line = Quoted(source, signal) + " at " + Number(sensor.rate) + " Hz (" +
                        std::to_string(source.samplesPerRecord) + " samples per record of " +
                        Number(header.recordSeconds) + " s) has no whole number of samples in a " +

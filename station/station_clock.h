@@ -2,6 +2,8 @@
 // time of the control API is given in.
 #pragma once
 
+#include "contract/base_frame.h"
+
 #include <cstdint>
 #include <ctime>
 
@@ -15,7 +17,5 @@ inline int64_t MonotonicNowNs() {
 }
 
 constexpr int64_t kNsPerMs = 1000000;
-// One base frame of the station: 13.5 ms.
-constexpr int64_t kBaseFramePeriodNs = 13500000;
 
 }  // namespace varnix::station

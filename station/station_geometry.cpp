@@ -1,5 +1,7 @@
 #include "station_geometry.h"
 
+#include "contract/base_frame.h"
+
 #include <cmath>
 #include <limits>
 
@@ -8,10 +10,9 @@ namespace varnix::station {
 namespace {
 
 // One base frame in microseconds: whole, so that a frame's length is exact.
-constexpr int64_t kBaseFrameMicroseconds = 13500;
 
 double FrameSeconds(int32_t frameMultiple) {
-    return static_cast<double>(kBaseFrameMicroseconds * frameMultiple) / 1e6;
+    return static_cast<double>(kBaseFramePeriodUs * frameMultiple) / 1e6;
 }
 
 }  // namespace

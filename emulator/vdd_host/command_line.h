@@ -1,9 +1,9 @@
-// vdd-host's command line (CLI11): the commands describe, capture, compare and validate.
+// vdd-host's command line (CLI11): the commands describe, capture, compare
+// and validate, each of which adds its own options (its folder's
+// *_options.cpp or *_command.cpp).
 #pragma once
 
-#include "emulator/vdd_host/host_options.h"
-
-#include <string>
+#include "emulator/vdd_host/common/host_options.h"
 
 namespace varnix::vddhost {
 
@@ -18,7 +18,7 @@ struct ParsedCommandLine {
 // [host] Parses argv; prints help or the usage error itself. Allocates.
 ParsedCommandLine ParseCommandLine(int argc, char** argv);
 
-// The directory holding the running executable ("." when unknown).
-std::string ExecutableDirectory();
+// [host] Runs the command parsed; returns the process exit code.
+int RunCommand(const ParsedCommandLine& parsed);
 
 }  // namespace varnix::vddhost

@@ -1,6 +1,5 @@
 // vdd-host: a capture host for device plug-ins. See docs/vdd-host.md.
 #include "emulator/vdd_host/command_line.h"
-#include "emulator/vdd_host/host_commands.h"
 
 #include <exception>
 #include <iostream>
@@ -10,16 +9,7 @@ int main(int argc, char** argv) {
     try {
         const ParsedCommandLine parsed = ParseCommandLine(argc, argv);
         if (parsed.exitCode >= 0) return parsed.exitCode;
-        switch (parsed.command) {
-            case Command::kDescribe:
-                return RunDescribe(parsed.options);
-            case Command::kCompare:
-                return RunCompare(parsed.options);
-            case Command::kValidate:
-                return RunValidate(parsed.options);
-            default:
-                return RunCapture(parsed.options);
-        }
+        return RunCommand(parsed);
     } catch (const std::exception& error) {
         std::cerr << "vdd-host: FAIL: " << error.what() << "\n";
         return kExitCheckFailed;

@@ -2,11 +2,11 @@
 // its way back to the names, the physical ranges and what EDFlib makes of
 // them in the header, the rounding to digital steps, and the assembly of
 // pushes into records with their annotations. Also the latency histogram.
-#include "emulator/vdd_host/edf_file.h"
-#include "emulator/vdd_host/edf_signals.h"
-#include "emulator/vdd_host/latency_histogram.h"
-#include "emulator/vdd_host/physical_ranges.h"
-#include "emulator/vdd_host/record_assembler.h"
+#include "emulator/vdd_host/common/latency_histogram.h"
+#include "emulator/vdd_host/recording/edf_file.h"
+#include "emulator/vdd_host/recording/edf_signals.h"
+#include "emulator/vdd_host/recording/physical_ranges.h"
+#include "emulator/vdd_host/recording/record_assembler.h"
 #include "tests/emulator/edf_reader.h"
 
 #include <gtest/gtest.h>

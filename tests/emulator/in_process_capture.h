@@ -4,10 +4,11 @@
 // and the station keep process-wide state.
 #pragma once
 
+#include "emulator/startup_sequence.h"
 #include "emulator/test_host.h"
-#include "emulator/vdd_host/device_layout.h"
-#include "emulator/vdd_host/plugin_environment.h"
-#include "emulator/vdd_host/push_checker.h"
+#include "emulator/vdd_host/common/device_layout.h"
+#include "emulator/vdd_host/common/plugin_environment.h"
+#include "emulator/vdd_host/common/push_checker.h"
 #include "tests/emulator/run_process.h"
 
 #include <gtest/gtest.h>
@@ -41,10 +42,8 @@ struct InProcessCapture {
         vddhost::HostOptions options;
         options.modulePath = BinDir() + "/VarnixViconPlugin.vdd";
         ASSERT_EQ(vddhost::LoadEnvironment(options, environment), "");
-        host.Handshake(environment.module, 2);
-        host.Initialise(environment.module);
-        host.ProvideDefinitions(environment.module);
-        host.Instantiate(environment.module);
+        StartupSequence startup(host, environment.module);
+        startup.RunThrough(StartupStep::kInstantiation);
         std::vector<std::string> names;
         for (size_t d = 0; d < host.DeviceCount(); ++d) names.push_back(host.Context(d).Name());
         checker = std::make_unique<vddhost::PushChecker>(
@@ -59,8 +58,7 @@ struct InProcessCapture {
             }
             return true;
         });
-        for (size_t d = 0; d < host.DeviceCount(); ++d) host.AttachContext(d);
-        for (size_t d = 0; d < host.DeviceCount(); ++d) host.DeclareSession(d, 1);
+        startup.RunThrough(StartupStep::kDeclare);
         if (hooks.declared) hooks.declared();
         for (size_t d = 0; d < host.DeviceCount(); ++d) {
             host.SessionOpened(d);

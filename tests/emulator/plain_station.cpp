@@ -2,6 +2,7 @@
 // control exports, like a real station: one sensor "Plain 1" of one EMG
 // stream at 2000 samples per second, a frame every 13.5 ms after start,
 // each value the stream's sample number.
+#include "contract/base_frame.h"
 #include "contract/station_abi.h"
 #include "contract/station_records.h"
 
@@ -12,7 +13,7 @@
 namespace {
 
 constexpr int32_t kSamplesPerFrame = 27;  // 2000 Hz x 13.5 ms
-constexpr auto kFramePeriod = std::chrono::microseconds(13500);
+constexpr auto kFramePeriod = std::chrono::microseconds(varnix::kBaseFramePeriodUs);
 
 struct PlainStation {
     std::mutex mutex;

@@ -2,12 +2,12 @@
 // round model it draws, the drawn station as the simulated station reads it,
 // the process footprint, the journal and the round's process.
 #include "contract/station_control.h"
-#include "emulator/vdd_host/process_footprint.h"
-#include "emulator/vdd_host/round_journal.h"
-#include "emulator/vdd_host/round_plan.h"
-#include "emulator/vdd_host/round_process.h"
-#include "emulator/vdd_host/round_random.h"
-#include "emulator/vdd_host/station_profile_text.h"
+#include "emulator/vdd_host/validate/process_footprint.h"
+#include "emulator/vdd_host/validate/round_journal.h"
+#include "emulator/vdd_host/validate/round_plan.h"
+#include "emulator/vdd_host/validate/round_process.h"
+#include "emulator/vdd_host/validate/round_random.h"
+#include "emulator/vdd_host/validate/station_profile_text.h"
 #include "tests/emulator/run_process.h"
 
 #include <dlfcn.h>

@@ -2,7 +2,7 @@
 // module are doctored on the way to the checker, and the verdict names each
 // device that lost, altered or never got its frames, and each breach of the
 // contract. Its own process: the module keeps process-wide state.
-#include "emulator/vdd_host/round_verdict.h"
+#include "emulator/vdd_host/validate/round_verdict.h"
 #include "tests/emulator/in_process_capture.h"
 
 namespace varnix::emulator::testing {

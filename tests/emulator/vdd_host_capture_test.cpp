@@ -1,5 +1,6 @@
 // vdd-host end to end, as a person runs it: the real module beside the
 // default simulated station, each scenario in its own process.
+#include "contract/base_frame.h"
 #include "tests/emulator/run_process.h"
 
 #include <gtest/gtest.h>
@@ -51,7 +52,7 @@ TEST(VddHostCapture, TwoSecondsThroughTheRealModuleLoseNothing) {
         EXPECT_GE(row.pushes, row.delivered);
         EXPECT_LE(row.pushes, row.delivered + 20);
         EXPECT_EQ(row.delivered, rows.front().delivered);
-        EXPECT_NEAR(row.delivered, 2.0 / 0.0135, 8.0);
+        EXPECT_NEAR(row.delivered, 2.0 / varnix::kBaseFramePeriodS, 8.0);
         EXPECT_EQ(row.breaks, 0);
         EXPECT_EQ(row.skipped, 0);
         EXPECT_EQ(row.altered, 0);

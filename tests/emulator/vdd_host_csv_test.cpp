@@ -1,5 +1,5 @@
 // The CSV file holds exactly the values the plug-in pushed, bit for bit.
-#include "emulator/vdd_host/csv_export.h"
+#include "emulator/vdd_host/capture/csv_export.h"
 #include "tests/emulator/in_process_capture.h"
 
 #include <cstring>

@@ -3,9 +3,10 @@
 // published layout in edf_reader.h, and biosig's save2gdf): every sample
 // equals the value the station delivered within one digital step, and the
 // rates, labels, units and annotations are as written.
+#include "contract/base_frame.h"
 #include "emulator/thread_identity.h"
-#include "emulator/vdd_host/capture_timing.h"
-#include "emulator/vdd_host/edf_recorder.h"
+#include "emulator/vdd_host/common/capture_timing.h"
+#include "emulator/vdd_host/recording/edf_recorder.h"
 #include "tests/emulator/edf_reader.h"
 #include "tests/emulator/in_process_capture.h"
 
@@ -185,12 +186,12 @@ protected:
         const auto* lost = Find(content, "lost " + doctored.name + ": 27 samples");
         ASSERT_NE(lost, nullptr);
         EXPECT_NEAR(lost->onset, kDroppedPush * kSamples / 2000.0, 1e-4);
-        EXPECT_NEAR(lost->duration, 0.0135, 1e-4);
+        EXPECT_NEAR(lost->duration, varnix::kBaseFramePeriodS, 1e-4);
         // The data end with the furthest device's last frame: where the last
         // record's padding begins, or with the last record when they filled it.
         const auto* ends = Find(content, "recording ends; padding follows");
         const double end = ends != nullptr ? ends->onset : content.records * content.recordSeconds;
-        EXPECT_NEAR(end, pushesMost * 0.0135, 1e-4);
+        EXPECT_NEAR(end, pushesMost * varnix::kBaseFramePeriodS, 1e-4);
         EXPECT_LT(content.records * content.recordSeconds - end, content.recordSeconds);
         // The pulse sits where the host sent it, from the first frame's start.
         VarnixSimFrameInfo first{};

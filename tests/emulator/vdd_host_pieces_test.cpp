@@ -1,11 +1,12 @@
 // vdd-host's pieces on made-up pushes, without a module or a station: index
 // continuity, the time expectation, the summary's verdict, CSV quoting and
 // the plot.
+#include "contract/base_frame.h"
 #include "emulator/thread_identity.h"
-#include "emulator/vdd_host/capture_summary.h"
-#include "emulator/vdd_host/csv_export.h"
-#include "emulator/vdd_host/push_checker.h"
-#include "emulator/vdd_host/svg_plot.h"
+#include "emulator/vdd_host/capture/capture_summary.h"
+#include "emulator/vdd_host/capture/csv_export.h"
+#include "emulator/vdd_host/common/push_checker.h"
+#include "emulator/vdd_host/plot/svg_plot.h"
 
 #include <gtest/gtest.h>
 
@@ -123,7 +124,7 @@ TEST_F(PiecesTest, VerdictNamesTheCauseBeforeItsConsequences) {
     Push(checker, 0, 9, 1, 13'500'000);
     checker.Drain();
     CaptureFacts facts;
-    facts.ratesHz = {kSamples / 0.0135};
+    facts.ratesHz = {kSamples / varnix::kBaseFramePeriodS};
     facts.counters.framesDropped = 4;
     facts.violationCount = 1;
     facts.violationsByRule["concurrent-push"] = 1;
@@ -154,7 +155,7 @@ TEST_F(PiecesTest, CsvQuotesNamesAndPlotDrawsEveryStream) {
     ASSERT_TRUE(plot.Open(svgPath, error)) << error;
     csv.SetLayouts(layouts);
     plot.SetLayouts(layouts, 0);
-    plot.SetRates({kSamples / 0.0135, 0.0});
+    plot.SetRates({kSamples / varnix::kBaseFramePeriodS, 0.0});
     checker.AddSink(csv);
     checker.AddSink(plot);
     Push(checker, 0, 0, 1, 10'000'000);
@@ -197,12 +198,12 @@ TEST_F(PiecesTest, PlotOfALongCaptureKeepsItsSizeAndSpansTheWholeCapture) {
     SignalPlot plot;
     ASSERT_TRUE(plot.Open(svgPath, error)) << error;
     plot.SetLayouts(layouts, 0);
-    plot.SetRates({kSamples / 0.0135});
+    plot.SetRates({kSamples / varnix::kBaseFramePeriodS});
     checker.AddSink(plot);
     for (int64_t frame = 0; frame < 3000; ++frame)
         Push(checker, 0, frame * kSamples, 1, (frame + 1) * 13'500'000);
     checker.Drain();
-    const double seconds = 3000 * 0.0135;
+    const double seconds = 3000 * varnix::kBaseFramePeriodS;
     EXPECT_GE(plot.SpanS(), seconds);
     EXPECT_LT(plot.SpanS(), 2 * seconds);
     ASSERT_TRUE(plot.Write(error)) << error;

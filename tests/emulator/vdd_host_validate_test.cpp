@@ -1,7 +1,7 @@
 // vdd-host validate as a person runs it: the real module passes and a round
 // repeats step for step; each deliberately broken plug-in is caught with the
 // right message and the one command that repeats the round.
-#include "emulator/vdd_host/round_plan.h"
+#include "emulator/vdd_host/validate/round_plan.h"
 #include "tests/emulator/run_process.h"
 
 #include <gtest/gtest.h>

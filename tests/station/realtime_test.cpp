@@ -1,5 +1,6 @@
 // The simulated station in real time: frame geometry and contents, the ready
 // clock, the bounded queue, and start, stop and close.
+#include "contract/base_frame.h"
 #include "station_client.h"
 
 #include <gtest/gtest.h>
@@ -91,7 +92,7 @@ TEST_F(RealTimeTest, FramesBecomeReadyOnTheClock) {
     const int64_t started = NowNs();
     const std::vector<Collected> frames = CollectFrames(20, std::chrono::seconds(5));
     ASSERT_EQ(frames.size(), 20u);
-    const int64_t period = 13500000;
+    const int64_t period = varnix::kBaseFramePeriodNs;
     // Ready times are exact multiples of the period after the start ...
     EXPECT_LE(frames[0].info.readyTimeNs, started + period);
     EXPECT_GE(frames[0].info.readyTimeNs, started + period - 50 * kMs);

@@ -1,5 +1,6 @@
 // Trigger inputs gate the frames; injected faults do what the control API
 // promises, and the station stays usable for observation while they last.
+#include "contract/base_frame.h"
 #include "station_client.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +28,7 @@ TEST_F(TriggerTest, StartInputHoldsFramesBackUntilThePulse) {
     const std::vector<Collected> frames = CollectFrames(2, std::chrono::seconds(2));
     ASSERT_EQ(frames.size(), 2u);
     EXPECT_EQ(frames[0].info.frameSequence, 0u);
-    EXPECT_GE(frames[0].info.readyTimeNs, pulse + 13500000);
+    EXPECT_GE(frames[0].info.readyTimeNs, pulse + varnix::kBaseFramePeriodNs);
 
     VarnixSim_StopPulse();  // the stop input is off: ignored
     EXPECT_EQ(PollFor(1, std::chrono::seconds(2)), 1u);

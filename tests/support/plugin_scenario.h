@@ -6,6 +6,7 @@
 
 #include "contract/station_control.h"
 #include "emulator/plugin_module.h"
+#include "emulator/startup_sequence.h"
 #include "emulator/test_host.h"
 
 #include <gtest/gtest.h>
@@ -47,10 +48,10 @@ inline void Publish(varnix::emulator::TestHost& host, varnix::emulator::PluginMo
     if (!module.Loaded()) {
         ASSERT_TRUE(module.Load(ModulePath())) << module.ErrorText();
     }
-    host.Handshake(module);
-    ASSERT_TRUE(host.Initialise(module));
-    host.ProvideDefinitions(module);
-    host.Instantiate(module);
+    varnix::emulator::StartupSequence startup(host, module);
+    startup.RunThrough(varnix::emulator::StartupStep::kInitialise);
+    ASSERT_TRUE(startup.Initialised());
+    startup.RunThrough(varnix::emulator::StartupStep::kInstantiation);
 }
 
 // Every device attached and declared (last first, so that no device is
