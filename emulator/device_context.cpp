@@ -126,23 +126,9 @@ ViconDigitalDevice::IHostResult HostDeviceContext::PushSamples(
         name_, record, true, &push.sequence);
     CheckPush(push, channelIndices, values);
 
-    if (auto hook = core_.faults.CurrentPushHook()) {
-        PushView view{index_,           name_.c_str(),   push.pushNumber, sessionId,
-                      firstSampleIndex, samplesPerFrame, channelIndices,  channelCount,
-                      values,           valueCount,      push.timeNs};
-        // Nothing the host's own code throws may unwind into the plug-in.
-        bool accepted = false;
-        std::string why = "PushSamples refused by the push hook";
-        try {
-            accepted = (*hook)(view);
-        } catch (const std::exception& error) {
-            why = std::string("the host's push hook failed: ") + error.what();
-        } catch (...) {
-            why = "the host's push hook failed";
-        }
-        if (!accepted && result.error == nullptr)
-            result = core_.errors.Issue(why, op::kPushSamples);
-    }
+    const std::string refusal = RunPushHook(push, channelIndices, values);
+    if (!refusal.empty() && result.error == nullptr)
+        result = core_.errors.Issue(refusal, op::kPushSamples);
     if (keep) {
         std::lock_guard<std::mutex> lock(mutex_);
         pushes_.push_back(std::move(push));
@@ -150,6 +136,31 @@ ViconDigitalDevice::IHostResult HostDeviceContext::PushSamples(
     const int64_t holdMs = core_.faults.PushHoldMs(name_);
     if (holdMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
     return result;
+}
+
+std::string HostDeviceContext::RunPushHook(const PushRecord& push, const int32_t* channelIndices,
+                                           const float* values) {
+    const auto hook = core_.faults.CurrentPushHook();
+    if (!hook) return "";
+    PushView view{index_,
+                  name_.c_str(),
+                  push.pushNumber,
+                  push.sessionId,
+                  push.firstSampleIndex,
+                  push.samplesPerFrame,
+                  channelIndices,
+                  push.channelCount,
+                  values,
+                  push.valueCount,
+                  push.timeNs};
+    // Nothing the host's own code throws may unwind into the plug-in.
+    try {
+        return (*hook)(view) ? "" : "PushSamples refused by the push hook";
+    } catch (const std::exception& error) {
+        return std::string("the host's push hook failed: ") + error.what();
+    } catch (...) {
+        return "the host's push hook failed";
+    }
 }
 
 std::string HostDeviceContext::Where(const PushRecord& push) const {
@@ -170,6 +181,11 @@ void HostDeviceContext::CheckPush(const PushRecord& push, const int32_t* channel
         core_.monitor.Report("negative-count", Where(push) + " carries a negative count",
                              "counts of zero or more");
     }
+    CheckSession(push);
+    CheckAgainstDefinition(push);
+}
+
+void HostDeviceContext::CheckSession(const PushRecord& push) {
     std::optional<int32_t> declaredCount;
     bool declared = false;
     std::string declaredIds;
@@ -195,6 +211,9 @@ void HostDeviceContext::CheckPush(const PushRecord& push, const int32_t* channel
             "value-count", Where(push) + " carries " + std::to_string(push.valueCount) + " values",
             "the " + std::to_string(*declaredCount) + " declared with SetValueCount");
     }
+}
+
+void HostDeviceContext::CheckAgainstDefinition(const PushRecord& push) {
     if (!definition_) {
         if (!reportedMissingDefinition_.exchange(true)) {
             core_.monitor.Report(

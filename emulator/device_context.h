@@ -86,6 +86,12 @@ public:
 
 private:
     void CheckPush(const PushRecord& push, const int32_t* channelIndices, const float* values);
+    void CheckSession(const PushRecord& push);            // declared, with its value count
+    void CheckAgainstDefinition(const PushRecord& push);  // counts as the definition says
+    // [handoff] Hands the push to the host's hook, if one is set; "" when it
+    // took the push, else why the push fails (the hook refused it or threw).
+    std::string RunPushHook(const PushRecord& push, const int32_t* channelIndices,
+                            const float* values);
     std::string Where(const PushRecord& push) const;
 
     HostCore& core_;

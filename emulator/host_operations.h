@@ -21,8 +21,8 @@ constexpr const char* kSetValueCount = "SetValueCount";
 
 // The operations that answer with a result, so a host can fail them.
 constexpr const char* kFailable[] = {
-    kDefineDevice,      kAddBoolParameter, kAddSignal,    kAddOutput,   kAddComponent,
-    kCommit,            kRegisterDevice,   kGetParameterValue, kFillEntries, kPushSamples,
-    kSetPeriod,         kDeclareSignal,    kSetValueCount};
+    kDefineDevice, kAddBoolParameter, kAddSignal,         kAddOutput,   kAddComponent,
+    kCommit,       kRegisterDevice,   kGetParameterValue, kFillEntries, kPushSamples,
+    kSetPeriod,    kDeclareSignal,    kSetValueCount};
 
 }  // namespace varnix::emulator::op

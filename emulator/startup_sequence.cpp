@@ -8,8 +8,8 @@ StartupSequence::StartupSequence(TestHost& host, PluginModule& module, StartupPl
 
 bool StartupSequence::RunThrough(StartupStep last) {
     while (!stopped_ && (!taken_ || *taken_ < last)) {
-        const auto next =
-            taken_ ? static_cast<StartupStep>(static_cast<int>(*taken_) + 1) : StartupStep::kHandshake;
+        const auto next = taken_ ? static_cast<StartupStep>(static_cast<int>(*taken_) + 1)
+                                 : StartupStep::kHandshake;
         if (!Take(next)) {
             stopped_ = true;
             break;

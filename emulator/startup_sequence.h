@@ -16,12 +16,12 @@
 namespace varnix::emulator {
 
 enum class StartupStep {
-    kHandshake,       // HostAPIVersion, PluginAPIVersion
-    kInitialise,      // Initialise(services)
-    kDefinitions,     // ProvideDeviceDefinitions, plan.definitionRequests times
-    kInstantiation,   // BeginDeviceInstantiation, OnManualDeviceInstantiation
-    kAttach,          // AttachContext on every registered device
-    kDeclare,         // DeclareSession(plan.sessionId) on every device
+    kHandshake,      // HostAPIVersion, PluginAPIVersion
+    kInitialise,     // Initialise(services)
+    kDefinitions,    // ProvideDeviceDefinitions, plan.definitionRequests times
+    kInstantiation,  // BeginDeviceInstantiation, OnManualDeviceInstantiation
+    kAttach,         // AttachContext on every registered device
+    kDeclare,        // DeclareSession(plan.sessionId) on every device
 };
 
 struct StartupPlan {
@@ -40,8 +40,7 @@ public:
     virtual ~StartupHooks() = default;
     // Before each call of a step (`repeat` counts the definition requests
     // from 1; 1 for every other step). False stops the sequence there.
-    virtual bool Before(const StartupSequence& /*sequence*/, StartupStep /*step*/,
-                        int /*repeat*/) {
+    virtual bool Before(const StartupSequence& /*sequence*/, StartupStep /*step*/, int /*repeat*/) {
         return true;
     }
     // Makes one call into the module; `what` names it as the host would.

@@ -21,12 +21,12 @@ namespace {
 void AddOutputOptions(CLI::App& capture, HostOptions& options) {
     capture
         .add_option("--csv", options.csvPath,
-                     "Write every received sample to FILE: "
-                     "session,device,channel,component,unit,sample,value")
+                    "Write every received sample to FILE: "
+                    "session,device,channel,component,unit,sample,value")
         ->type_name("FILE");
     capture
         .add_option("--plot", options.plotPath,
-                     "Draw the received signals to FILE (SVG): one strip per channel component")
+                    "Draw the received signals to FILE (SVG): one strip per channel component")
         ->type_name("FILE");
     capture
         .add_option(
@@ -75,7 +75,7 @@ void AddRehearsalOptions(CLI::App& capture, HostOptions& options) {
                      "(repeatable)")
         ->type_name("OP")
         ->check(CLI::IsMember(std::vector<std::string>(std::begin(emulator::op::kFailable),
-                                                          std::end(emulator::op::kFailable))));
+                                                       std::end(emulator::op::kFailable))));
     rehearsals->add_flag("--fail-all", options.failAll, "Fail every host operation that can fail");
     rehearsals
         ->add_option("--hold-push", options.holdPushMs,
@@ -88,7 +88,6 @@ void AddRehearsalOptions(CLI::App& capture, HostOptions& options) {
         ->type_name("NAME");
     rehearsals->add_flag("--set-value", options.parameterBySetValue,
                          "Fill parameter values with SetValue instead of their 8-byte form");
-
 }
 
 }  // namespace

@@ -39,85 +39,98 @@ TimeExpectation ExpectFromTime(const DeviceTally& tally, double rateHz) {
     return expectation;
 }
 
-std::vector<std::string> Summarise(const PushChecker& checker, const CaptureFacts& facts,
-                                   bool quiet, std::ostream& out) {
-    // Causes first (contract breaches, station overflow), then what each device saw.
+namespace {
+
+void PrintTableHeader(std::ostream& out) {
+    out << "\n"
+        << Cell("device", 14) << Cell("pushes", 8) << Cell("samples", 9) << Cell("expected", 10)
+        << Cell("due", 10) << Cell("lost", 6) << Cell("breaks", 7) << Cell("skipped", 8)
+        << Cell("altered", 8) << Cell("p50 ms", 8) << Cell("p99 ms", 8) << Cell("max ms", 8)
+        << Cell("ready", 6) << "\n";
+}
+
+// One device's row: what it received against what was due.
+struct DeviceRow {
+    std::string name;
+    double rateHz = 0.0;
+    TimeExpectation time;
+    std::string due = "-";
+    std::string lost = "-";
+};
+
+// Frames due and lost, when the values were checked; the failures they show.
+void AccountFrames(const PushChecker& checker, const CaptureFacts& facts, const DeviceTally& tally,
+                   DeviceRow& row, std::vector<std::string>& failures) {
+    const auto account =
+        AccountDeliveries(tally, checker.DeliveryCutoff().value_or(facts.counters.framesDelivered));
+    if (!checker.ValuesChecked() || !account) return;
+    const int64_t expected = account->due;
+    const int64_t missing = account->missing;
+    row.due = std::to_string(expected);
+    row.lost = std::to_string(missing);
+    if (missing > 0) {
+        failures.push_back("device " + row.name + " lost " + std::to_string(missing) + " of the " +
+                           std::to_string(expected) +
+                           " frames the station delivered after its first push");
+    } else if (missing < 0) {
+        failures.push_back(
+            "device " + row.name + " got " + std::to_string(-missing) +
+            " more pushes than the station delivered frames before the capture ended");
+    }
+}
+
+// What the device's own tally shows wrong: no push, too few or too many
+// samples for the time, index breaks, skipped or altered pushes.
+void TallyFailures(const DeviceTally& tally, const DeviceRow& row,
+                   std::vector<std::string>& failures) {
+    const std::string& name = row.name;
+    if (tally.pushes == 0) failures.push_back("device " + name + " received no push");
+    if (tally.pushes > 0 && row.rateHz > 0 &&
+        std::fabs(static_cast<double>(tally.samples) - row.time.expected) > row.time.tolerance) {
+        char line[256];
+        std::snprintf(line, sizeof line,
+                      "device %s received %llu samples per stream, expected %.0f +- %.0f from "
+                      "elapsed time x %.3f Hz",
+                      name.c_str(), static_cast<unsigned long long>(tally.samples),
+                      row.time.expected, row.time.tolerance, row.rateHz);
+        failures.push_back(line);
+    }
+    if (tally.indexBreaks > 0) {
+        failures.push_back("device " + name + ": " + std::to_string(tally.indexBreaks) +
+                           " first-sample index breaks (" + tally.problems.front() + ")");
+    }
+    if (tally.skippedFrames > 0) {
+        failures.push_back("device " + name + ": " + std::to_string(tally.skippedFrames) +
+                           " delivered frames never pushed");
+    }
+    if (tally.valueMismatches > 0) {
+        failures.push_back("device " + name + ": " + std::to_string(tally.valueMismatches) +
+                           " pushes differ from what the station delivered (" +
+                           (tally.problems.empty() ? std::string("?") : tally.problems.front()) +
+                           ")");
+    }
+}
+
+void PrintDeviceRow(const DeviceTally& tally, const DeviceRow& row, bool values,
+                    const std::string& ready, std::ostream& out) {
+    const LatencyHistogram& latency = tally.latency;
+    const bool timed = latency.Count() > 0;
+    char expected[32];
+    std::snprintf(expected, sizeof expected, "%.0f", row.time.expected);
+    out << Cell(row.name, 14) << Cell(std::to_string(tally.pushes), 8)
+        << Cell(std::to_string(tally.samples), 9) << Cell(row.rateHz > 0 ? expected : "-", 10)
+        << Cell(row.due, 10) << Cell(row.lost, 6) << Cell(std::to_string(tally.indexBreaks), 7)
+        << Cell(std::to_string(tally.skippedFrames), 8)
+        << Cell(values ? std::to_string(tally.valueMismatches) : "-", 8)
+        << Cell(timed ? Ms(latency.Percentile(50)) : "-", 8)
+        << Cell(timed ? Ms(latency.Percentile(99)) : "-", 8)
+        << Cell(timed ? Ms(latency.Max()) : "-", 8) << Cell(ready, 6) << "\n";
+}
+
+// The causes that are not one device's: no device, station overflow,
+// contract breaches, unreleased errors.
+std::vector<std::string> CaptureFailures(const PushChecker& checker, const CaptureFacts& facts) {
     std::vector<std::string> failures;
-    std::vector<std::string> deviceFailures;
-    const bool values = checker.ValuesChecked();
-    if (!quiet) {
-        out << "\n"
-            << Cell("device", 14) << Cell("pushes", 8) << Cell("samples", 9) << Cell("expected", 10)
-            << Cell("due", 10) << Cell("lost", 6) << Cell("breaks", 7) << Cell("skipped", 8)
-            << Cell("altered", 8) << Cell("p50 ms", 8) << Cell("p99 ms", 8) << Cell("max ms", 8)
-            << Cell("ready", 6) << "\n";
-    }
-    for (size_t d = 0; d < checker.DeviceCount(); ++d) {
-        const DeviceTally& tally = checker.Tally(d);
-        const std::string& name = checker.Layouts()[d].name;
-        const double rate = d < facts.ratesHz.size() ? facts.ratesHz[d] : 0.0;
-        const TimeExpectation time = ExpectFromTime(tally, rate);
-        std::string delivered = "-", lost = "-";
-        const auto account = AccountDeliveries(
-            tally, checker.DeliveryCutoff().value_or(facts.counters.framesDelivered));
-        if (values && account) {
-            const int64_t expected = account->due;
-            const int64_t missing = account->missing;
-            delivered = std::to_string(expected);
-            lost = std::to_string(missing);
-            if (missing > 0) {
-                deviceFailures.push_back("device " + name + " lost " + std::to_string(missing) +
-                                         " of the " + std::to_string(expected) +
-                                         " frames the station delivered after its first push");
-            } else if (missing < 0) {
-                deviceFailures.push_back(
-                    "device " + name + " got " + std::to_string(-missing) +
-                    " more pushes than the station delivered frames before the capture ended");
-            }
-        }
-        if (tally.pushes == 0) deviceFailures.push_back("device " + name + " received no push");
-        if (tally.pushes > 0 && rate > 0 &&
-            std::fabs(static_cast<double>(tally.samples) - time.expected) > time.tolerance) {
-            char line[256];
-            std::snprintf(line, sizeof line,
-                          "device %s received %llu samples per stream, expected %.0f +- %.0f from "
-                          "elapsed time x %.3f Hz",
-                          name.c_str(), static_cast<unsigned long long>(tally.samples),
-                          time.expected, time.tolerance, rate);
-            deviceFailures.push_back(line);
-        }
-        if (tally.indexBreaks > 0) {
-            deviceFailures.push_back("device " + name + ": " + std::to_string(tally.indexBreaks) +
-                                     " first-sample index breaks (" + tally.problems.front() + ")");
-        }
-        if (tally.skippedFrames > 0) {
-            deviceFailures.push_back("device " + name + ": " + std::to_string(tally.skippedFrames) +
-                                     " delivered frames never pushed");
-        }
-        if (tally.valueMismatches > 0) {
-            deviceFailures.push_back(
-                "device " + name + ": " + std::to_string(tally.valueMismatches) +
-                " pushes differ from what the station delivered (" +
-                (tally.problems.empty() ? std::string("?") : tally.problems.front()) + ")");
-        }
-        if (!quiet) {
-            const LatencyHistogram& latency = tally.latency;
-            const bool timed = latency.Count() > 0;
-            char expected[32];
-            std::snprintf(expected, sizeof expected, "%.0f", time.expected);
-            const std::string ready =
-                d < facts.statuses.size() ? std::to_string(facts.statuses[d].readyState) : "-";
-            out << Cell(name, 14) << Cell(std::to_string(tally.pushes), 8)
-                << Cell(std::to_string(tally.samples), 9) << Cell(rate > 0 ? expected : "-", 10)
-                << Cell(delivered, 10) << Cell(lost, 6)
-                << Cell(std::to_string(tally.indexBreaks), 7)
-                << Cell(std::to_string(tally.skippedFrames), 8)
-                << Cell(values ? std::to_string(tally.valueMismatches) : "-", 8)
-                << Cell(timed ? Ms(latency.Percentile(50)) : "-", 8)
-                << Cell(timed ? Ms(latency.Percentile(99)) : "-", 8)
-                << Cell(timed ? Ms(latency.Max()) : "-", 8) << Cell(ready, 6) << "\n";
-        }
-    }
     if (checker.DeviceCount() == 0) {
         failures.push_back("no device was registered (" + std::to_string(facts.definitions) +
                            " published, " + std::to_string(facts.refusedDevices) + " refused)");
@@ -139,35 +152,68 @@ std::vector<std::string> Summarise(const PushChecker& checker, const CaptureFact
                            std::to_string(facts.errorsIssued) +
                            " host error results were never released");
     }
-    failures.insert(failures.end(), deviceFailures.begin(), deviceFailures.end());
-    if (!quiet) {
-        if (values) {
-            out << "\nstation: simulated, frames delivered " << facts.counters.framesDelivered
-                << ", dropped " << facts.counters.framesDropped << ", deepest queue "
-                << facts.counters.deepestQueue << "\n";
-        } else {
-            out << "\nstation: no simulation exports: values, deliveries and latency not checked\n";
-        }
-        out << "host errors handed out " << facts.errorsIssued << ", unreleased "
-            << facts.errorsUnreleased << "; contract violations " << facts.violationCount << "\n";
-        out << "calls into the host by thread:";
-        for (const auto& [name, use] : facts.callThreads) {
-            out << "  " << name << " " << use.first << " calls on " << use.second
-                << (use.second == 1 ? " thread" : " threads") << ";";
-        }
-        for (const auto& [name, use] : checker.PushThreads()) {
-            out << "  " << name << " " << use.calls << " pushes on " << use.threads
-                << (use.threads == 1 ? " thread" : " threads") << ";";
-        }
-        out << "\n";
-        for (const emulator::Violation& violation : facts.violations)
-            out << "  violation " << emulator::Describe(violation) << "\n";
-        for (size_t d = 0; d < checker.DeviceCount(); ++d) {
-            for (const std::string& problem : checker.Tally(d).problems) {
-                out << "  " << checker.Layouts()[d].name << ": " << problem << "\n";
-            }
+    return failures;
+}
+
+void PrintThreads(const PushChecker& checker, const CaptureFacts& facts, std::ostream& out) {
+    out << "calls into the host by thread:";
+    for (const auto& [name, use] : facts.callThreads) {
+        out << "  " << name << " " << use.first << " calls on " << use.second
+            << (use.second == 1 ? " thread" : " threads") << ";";
+    }
+    for (const auto& [name, use] : checker.PushThreads()) {
+        out << "  " << name << " " << use.calls << " pushes on " << use.threads
+            << (use.threads == 1 ? " thread" : " threads") << ";";
+    }
+    out << "\n";
+}
+
+// Under the table: the station, the host's errors and violations, the
+// threads, every violation and every problem a device saw.
+void PrintFooter(const PushChecker& checker, const CaptureFacts& facts, std::ostream& out) {
+    if (checker.ValuesChecked()) {
+        out << "\nstation: simulated, frames delivered " << facts.counters.framesDelivered
+            << ", dropped " << facts.counters.framesDropped << ", deepest queue "
+            << facts.counters.deepestQueue << "\n";
+    } else {
+        out << "\nstation: no simulation exports: values, deliveries and latency not checked\n";
+    }
+    out << "host errors handed out " << facts.errorsIssued << ", unreleased "
+        << facts.errorsUnreleased << "; contract violations " << facts.violationCount << "\n";
+    PrintThreads(checker, facts, out);
+    for (const emulator::Violation& violation : facts.violations)
+        out << "  violation " << emulator::Describe(violation) << "\n";
+    for (size_t d = 0; d < checker.DeviceCount(); ++d) {
+        for (const std::string& problem : checker.Tally(d).problems) {
+            out << "  " << checker.Layouts()[d].name << ": " << problem << "\n";
         }
     }
+}
+
+}  // namespace
+
+std::vector<std::string> Summarise(const PushChecker& checker, const CaptureFacts& facts,
+                                   bool quiet, std::ostream& out) {
+    // Causes first (contract breaches, station overflow), then what each device saw.
+    std::vector<std::string> deviceFailures;
+    if (!quiet) PrintTableHeader(out);
+    for (size_t d = 0; d < checker.DeviceCount(); ++d) {
+        const DeviceTally& tally = checker.Tally(d);
+        DeviceRow row;
+        row.name = checker.Layouts()[d].name;
+        row.rateHz = d < facts.ratesHz.size() ? facts.ratesHz[d] : 0.0;
+        row.time = ExpectFromTime(tally, row.rateHz);
+        AccountFrames(checker, facts, tally, row, deviceFailures);
+        TallyFailures(tally, row, deviceFailures);
+        if (!quiet) {
+            const std::string ready =
+                d < facts.statuses.size() ? std::to_string(facts.statuses[d].readyState) : "-";
+            PrintDeviceRow(tally, row, checker.ValuesChecked(), ready, out);
+        }
+    }
+    std::vector<std::string> failures = CaptureFailures(checker, facts);
+    failures.insert(failures.end(), deviceFailures.begin(), deviceFailures.end());
+    if (!quiet) PrintFooter(checker, facts, out);
     return failures;
 }
 

@@ -113,6 +113,41 @@ void DrawStrip(FILE* file, const PixelStrip& strip, int top) {
                  lower.c_str());
 }
 
+// The SVG element, its style and the picture's title.
+void DrawHeading(FILE* out, int height, size_t streams, double duration) {
+    std::fprintf(
+        out,
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" viewBox=\"0 0 %d "
+        "%d\">\n"
+        "<style>text{font-family:sans-serif;fill:#222}.title{font-size:13px;font-weight:bold}"
+        ".range{font-size:11px;fill:#555}.axis{font-size:11px}"
+        ".trace{fill:#1f5fa8;fill-opacity:0.35;stroke:#1f5fa8;stroke-width:1}"
+        ".grid{stroke:#ddd;stroke-width:1}</style>\n"
+        "<rect width=\"100%%\" height=\"100%%\" fill=\"white\"/>\n"
+        "<text x=\"6\" y=\"24\" style=\"font-size:16px;font-weight:bold\">%zu streams, %.2f s "
+        "(min/max per pixel column)</text>\n",
+        kWidth, height, kWidth, height, streams, duration);
+}
+
+// Grid lines at round times, labelled above and below the strips.
+void DrawTimeAxis(FILE* out, double duration, int bottom) {
+    const double step = NiceStep(duration);
+    for (double t = 0.0; t <= duration + 1e-9; t += step) {
+        const int x = kLabelWidth + static_cast<int>(t / duration * kPlotWidth);
+        std::fprintf(out, "<line class=\"grid\" x1=\"%d\" y1=\"%d\" x2=\"%d\" y2=\"%d\"/>\n", x,
+                     kTop - 6, x, bottom + 4);
+        std::fprintf(out,
+                     "<text class=\"axis\" x=\"%d\" y=\"%d\" text-anchor=\"middle\">%g</text>\n", x,
+                     bottom + 18, t);
+        std::fprintf(out,
+                     "<text class=\"axis\" x=\"%d\" y=\"%d\" text-anchor=\"middle\">%g</text>\n", x,
+                     kTop - 10, t);
+    }
+    std::fprintf(out,
+                 "<text class=\"axis\" x=\"%d\" y=\"%d\" text-anchor=\"middle\">time (s)</text>\n",
+                 kLabelWidth + kPlotWidth / 2, bottom + 36);
+}
+
 }  // namespace
 
 bool SignalPlot::Open(const std::string& path, std::string& error) {
@@ -209,34 +244,8 @@ bool SignalPlot::Write(std::string& error) {
     const int height =
         kTop + static_cast<int>(strips.size()) * (kStripHeight + kStripGap) + kBottom;
     FILE* out = file_.get();
-    std::fprintf(
-        out,
-        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" viewBox=\"0 0 %d "
-        "%d\">\n"
-        "<style>text{font-family:sans-serif;fill:#222}.title{font-size:13px;font-weight:bold}"
-        ".range{font-size:11px;fill:#555}.axis{font-size:11px}"
-        ".trace{fill:#1f5fa8;fill-opacity:0.35;stroke:#1f5fa8;stroke-width:1}"
-        ".grid{stroke:#ddd;stroke-width:1}</style>\n"
-        "<rect width=\"100%%\" height=\"100%%\" fill=\"white\"/>\n"
-        "<text x=\"6\" y=\"24\" style=\"font-size:16px;font-weight:bold\">%zu streams, %.2f s "
-        "(min/max per pixel column)</text>\n",
-        kWidth, height, kWidth, height, strips.size(), duration);
-    const double step = NiceStep(duration);
-    const int bottom = height - kBottom;
-    for (double t = 0.0; t <= duration + 1e-9; t += step) {
-        const int x = kLabelWidth + static_cast<int>(t / duration * kPlotWidth);
-        std::fprintf(out, "<line class=\"grid\" x1=\"%d\" y1=\"%d\" x2=\"%d\" y2=\"%d\"/>\n", x,
-                     kTop - 6, x, bottom + 4);
-        std::fprintf(out,
-                     "<text class=\"axis\" x=\"%d\" y=\"%d\" text-anchor=\"middle\">%g</text>\n", x,
-                     bottom + 18, t);
-        std::fprintf(out,
-                     "<text class=\"axis\" x=\"%d\" y=\"%d\" text-anchor=\"middle\">%g</text>\n", x,
-                     kTop - 10, t);
-    }
-    std::fprintf(out,
-                 "<text class=\"axis\" x=\"%d\" y=\"%d\" text-anchor=\"middle\">time (s)</text>\n",
-                 kLabelWidth + kPlotWidth / 2, bottom + 36);
+    DrawHeading(out, height, strips.size(), duration);
+    DrawTimeAxis(out, duration, height - kBottom);
     for (size_t s = 0; s < strips.size(); ++s) {
         DrawStrip(out, strips[s], kTop + static_cast<int>(s) * (kStripHeight + kStripGap));
     }

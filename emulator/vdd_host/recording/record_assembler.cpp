@@ -78,6 +78,19 @@ bool RecordAssembler::Place(size_t device, int64_t firstSampleIndex, int32_t sam
     const int64_t from = std::max(start + skip, state.next);
     const int64_t until =
         state.limit >= 0 ? std::min(start + samples, state.limit) : start + samples;
+    CopyIn(state, values, valueCount, start, samples, from, until);
+    if (from < until) {
+        state.counts.placed += static_cast<uint64_t>(until - from);
+        state.counts.notPlaced += static_cast<uint64_t>(from - (start + skip));
+        EndLostRun(state);
+        state.next = until;
+    }
+    TryWrite();
+    return true;
+}
+
+void RecordAssembler::CopyIn(const State& state, const float* values, size_t valueCount,
+                             int64_t start, int64_t samples, int64_t from, int64_t until) {
     for (size_t j = 0; j < state.streams; ++j) {
         const size_t signal = state.firstSignal + j;
         for (int64_t position = from; position < until; ++position) {
@@ -93,14 +106,6 @@ bool RecordAssembler::Place(size_t device, int64_t firstSampleIndex, int32_t sam
             if (clipped) Clip(signal, position);
         }
     }
-    if (from < until) {
-        state.counts.placed += static_cast<uint64_t>(until - from);
-        state.counts.notPlaced += static_cast<uint64_t>(from - (start + skip));
-        EndLostRun(state);
-        state.next = until;
-    }
-    TryWrite();
-    return true;
 }
 
 void RecordAssembler::EndAt(double endS) {

@@ -101,6 +101,10 @@ private:
         DeviceAssembly counts;
     };
 
+    // Digitises the push's values from sample `from` to `until` (positions
+    // in the device's numbering; the push starts at `start`) into the ring.
+    void CopyIn(const State& state, const float* values, size_t valueCount, int64_t start,
+                int64_t samples, int64_t from, int64_t until);
     void AddLost(State& device, int64_t from, int64_t length);
     void EndLostRun(State& device);
     void Clip(size_t signal, int64_t position);

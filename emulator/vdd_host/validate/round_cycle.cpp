@@ -300,7 +300,6 @@ void CycleRun::Stream(int64_t startNs, int untilMs, const std::vector<SessionEve
 
 void CycleRun::Apply(const SessionEvent& event) {
     const std::string at = "at " + std::to_string(event.atMs) + " ms: ";
-    auto& faults = host_.Faults();
     const bool needsDevice = event.kind == SessionEventKind::kHoldOneDevice ||
                              event.kind == SessionEventKind::kRedeclare ||
                              event.kind == SessionEventKind::kRefreshEntries ||
@@ -310,6 +309,49 @@ void CycleRun::Apply(const SessionEvent& event) {
         return;
     }
     const size_t d = DeviceIndex(event.device);
+    switch (event.kind) {
+        case SessionEventKind::kHoldOneDevice:
+        case SessionEventKind::kSlowEveryDevice:
+        case SessionEventKind::kReleaseHolds:
+        case SessionEventKind::kFailPushes:
+            ApplyHostFault(at, event, d);
+            break;
+        case SessionEventKind::kRedeclare:
+            Redeclare(at + "DeclareSession(%ID%) again on " + DeviceName(event.device), d);
+            break;
+        case SessionEventKind::kSoftwareStart:
+            Step(at + "SoftwareStartTrigger on every device");
+            for (size_t k = 0; k < Devices(); ++k) {
+                Guard("IDevice::SoftwareStartTrigger", [&] { host_.SoftwareStartTrigger(k); });
+                checker_->NoteIndexReset(k);
+            }
+            break;
+        case SessionEventKind::kRefreshEntries:
+            RefreshWithChange(at, event.device);
+            break;
+        case SessionEventKind::kProvideAgain:
+            Step(at + "ProvideDeviceDefinitions again while streaming");
+            Guard("ProvideDeviceDefinitions",
+                  [&] { host_.ProvideDefinitions(environment_.module); });
+            break;
+        case SessionEventKind::kStartPulse:
+            Step(at + "a pulse on the station's start input");
+            environment_.station.StartPulse();
+            break;
+        case SessionEventKind::kStopPulse:
+            Step(at + "a pulse on the station's stop input");
+            environment_.station.StopPulse();
+            break;
+        case SessionEventKind::kStatus:
+            Step(at + "GetStatus on every device");
+            for (size_t k = 0; k < Devices(); ++k)
+                Guard("IDevice::GetStatus", [&] { host_.GetStatus(k); });
+            break;
+    }
+}
+
+void CycleRun::ApplyHostFault(const std::string& at, const SessionEvent& event, size_t d) {
+    auto& faults = host_.Faults();
     switch (event.kind) {
         case SessionEventKind::kHoldOneDevice:
             Step(at + "the host holds every push of " + DeviceName(event.device) + " " +
@@ -331,54 +373,29 @@ void CycleRun::Apply(const SessionEvent& event) {
                                                         ? emulator::FaultSwitches::kEveryDevice
                                                         : host_.Context(d).Name());
             break;
-        case SessionEventKind::kRedeclare: {
-            const int32_t id = 100000 + ++redeclareIds_;
-            Step(at + "DeclareSession(" + std::to_string(id) + ") again on " +
-                 DeviceName(event.device));
-            Guard("IDevice::DeclareSession", [&] { host_.DeclareSession(d, id); });
+        default:
             break;
-        }
-        case SessionEventKind::kSoftwareStart:
-            Step(at + "SoftwareStartTrigger on every device");
-            for (size_t k = 0; k < Devices(); ++k) {
-                Guard("IDevice::SoftwareStartTrigger", [&] { host_.SoftwareStartTrigger(k); });
-                checker_->NoteIndexReset(k);
-            }
-            break;
-        case SessionEventKind::kRefreshEntries: {
-            Step(at + "RefreshEntries on " + DeviceName(event.device) +
-                 " with a change and no first entry");
-            host_.Settings().fillEntriesFlag = 1;
-            Guard("IDevice::RefreshEntries", [&] { host_.RefreshEntries(d); });
-            host_.Settings().fillEntriesFlag = 0;
-            emulator::DeviceStatus status;
-            Guard("IDevice::GetStatus", [&] { status = host_.GetStatus(d); });
-            if (status.redeclareRequested) {
-                const int32_t id = 100000 + ++redeclareIds_;
-                Step(at + "the device asks for a new declaration: DeclareSession(" +
-                     std::to_string(id) + ")");
-                Guard("IDevice::DeclareSession", [&] { host_.DeclareSession(d, id); });
-            }
-            break;
-        }
-        case SessionEventKind::kProvideAgain:
-            Step(at + "ProvideDeviceDefinitions again while streaming");
-            Guard("ProvideDeviceDefinitions",
-                  [&] { host_.ProvideDefinitions(environment_.module); });
-            break;
-        case SessionEventKind::kStartPulse:
-            Step(at + "a pulse on the station's start input");
-            environment_.station.StartPulse();
-            break;
-        case SessionEventKind::kStopPulse:
-            Step(at + "a pulse on the station's stop input");
-            environment_.station.StopPulse();
-            break;
-        case SessionEventKind::kStatus:
-            Step(at + "GetStatus on every device");
-            for (size_t k = 0; k < Devices(); ++k)
-                Guard("IDevice::GetStatus", [&] { host_.GetStatus(k); });
-            break;
+    }
+}
+
+void CycleRun::Redeclare(const std::string& step, size_t d) {
+    const int32_t id = 100000 + ++redeclareIds_;
+    std::string text = step;
+    text.replace(text.find("%ID%"), 4, std::to_string(id));
+    Step(text);
+    Guard("IDevice::DeclareSession", [&] { host_.DeclareSession(d, id); });
+}
+
+void CycleRun::RefreshWithChange(const std::string& at, int drawn) {
+    const size_t d = DeviceIndex(drawn);
+    Step(at + "RefreshEntries on " + DeviceName(drawn) + " with a change and no first entry");
+    host_.Settings().fillEntriesFlag = 1;
+    Guard("IDevice::RefreshEntries", [&] { host_.RefreshEntries(d); });
+    host_.Settings().fillEntriesFlag = 0;
+    emulator::DeviceStatus status;
+    Guard("IDevice::GetStatus", [&] { status = host_.GetStatus(d); });
+    if (status.redeclareRequested) {
+        Redeclare(at + "the device asks for a new declaration: DeclareSession(%ID%)", d);
     }
 }
 

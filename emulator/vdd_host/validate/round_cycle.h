@@ -59,6 +59,12 @@ private:
     void Stream(int64_t startNs, int untilMs, const std::vector<SessionEvent>& events,
                 size_t& next);
     void Apply(const SessionEvent& event);
+    // The events the host's fault switches make: holds and failing pushes.
+    void ApplyHostFault(const std::string& at, const SessionEvent& event, size_t device);
+    // A new declaration with the next redeclaration id; `step` says it,
+    // with %ID% for the id.
+    void Redeclare(const std::string& step, size_t device);
+    void RefreshWithChange(const std::string& at, int drawnDevice);
     void ShutDownAt(const SessionDraw& session);
     void ShutDown(const std::string& moment);
     void Check();

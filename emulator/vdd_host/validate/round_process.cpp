@@ -60,6 +60,44 @@ bool Drain(int fd, JournalReader& reader) {
     }
 }
 
+// [host] Reads the child's journal until it ends, or kills it when it is
+// late or the user interrupted; says how it ended in `end`.
+void WatchChild(pid_t child, int journalFd, Clock::time_point deadline,
+                const std::function<bool()>& interrupted, JournalReader& reader,
+                RoundProcessEnd& end) {
+    bool open = true;
+    int status = 0;
+    for (;;) {
+        if (open) {
+            pollfd watch{journalFd, POLLIN, 0};
+            poll(&watch, 1, kPollMs);
+            open = Drain(journalFd, reader);
+        } else {
+            usleep(kPollMs * 1000);  // the child closed the pipe but has not ended yet
+        }
+        const pid_t done = waitpid(child, &status, WNOHANG);
+        if (done == child) {
+            if (open) Drain(journalFd, reader);
+            if (WIFSIGNALED(status)) {
+                end.how = RoundProcessEnd::How::kSignalled;
+                end.signal = WTERMSIG(status);
+            } else {
+                end.how = RoundProcessEnd::How::kExited;
+                end.exitCode = WEXITSTATUS(status);
+            }
+            return;
+        }
+        const bool late = Clock::now() >= deadline;
+        if (late || interrupted()) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            if (open) Drain(journalFd, reader);
+            end.how = late ? RoundProcessEnd::How::kTimedOut : RoundProcessEnd::How::kInterrupted;
+            return;
+        }
+    }
+}
+
 }  // namespace
 
 std::string SignalName(int signal) {
@@ -118,38 +156,7 @@ RoundProcessEnd RunRoundProcess(const std::function<int(int)>& body,
     fcntl(fds[0], F_SETFL, O_NONBLOCK);
 
     JournalReader reader(onStep);
-    const Clock::time_point deadline = start + timeout;
-    bool open = true;
-    int status = 0;
-    for (;;) {
-        if (open) {
-            pollfd watch{fds[0], POLLIN, 0};
-            poll(&watch, 1, kPollMs);
-            open = Drain(fds[0], reader);
-        } else {
-            usleep(kPollMs * 1000);  // the child closed the pipe but has not ended yet
-        }
-        const pid_t done = waitpid(child, &status, WNOHANG);
-        if (done == child) {
-            if (open) Drain(fds[0], reader);
-            if (WIFSIGNALED(status)) {
-                end.how = RoundProcessEnd::How::kSignalled;
-                end.signal = WTERMSIG(status);
-            } else {
-                end.how = RoundProcessEnd::How::kExited;
-                end.exitCode = WEXITSTATUS(status);
-            }
-            break;
-        }
-        const bool late = Clock::now() >= deadline;
-        if (late || interrupted()) {
-            kill(child, SIGKILL);
-            waitpid(child, &status, 0);
-            if (open) Drain(fds[0], reader);
-            end.how = late ? RoundProcessEnd::How::kTimedOut : RoundProcessEnd::How::kInterrupted;
-            break;
-        }
-    }
+    WatchChild(child, fds[0], start + timeout, interrupted, reader, end);
     close(fds[0]);
     end.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     end.report = reader.Report();

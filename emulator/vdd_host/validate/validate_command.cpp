@@ -99,79 +99,80 @@ void PrintFailedRound(const std::string& repeat, const std::vector<std::string>&
     for (const std::string& step : report.lastSteps) std::cout << "    " << step << "\n";
 }
 
-}  // namespace
+void PrintIntro(const HostOptions& options, uint64_t seed, int first, int count) {
+    std::cout << "vdd-host validate: module " << options.modulePath << ", seed " << seed
+              << (options.seed ? "" : " (drawn)") << ", "
+              << (options.round ? "round " + std::to_string(first)
+                                : std::to_string(count) + (count == 1 ? " round" : " rounds"))
+              << " at strictness " << options.strictness << ", each in its own process"
+              << std::endl;
+}
 
-int RunValidate(const HostOptions& options) {
-    const CaptureInterrupt interrupt;
-    const uint64_t seed = options.seed ? *options.seed : DrawSeed();
-    const int first = options.round.value_or(1);
-    const int last = options.round.value_or(options.rounds);
-    const int count = last - first + 1;
-    if (!options.quiet) {
-        std::cout << "vdd-host validate: module " << options.modulePath << ", seed " << seed
-                  << (options.seed ? "" : " (drawn)") << ", "
-                  << (options.round ? "round " + std::to_string(first)
-                                    : std::to_string(count) + (count == 1 ? " round" : " rounds"))
-                  << " at strictness " << options.strictness << ", each in its own process"
-                  << std::endl;
-    }
-    const auto startedAt = std::chrono::steady_clock::now();
-    int failed = 0, run = 0;
+// What the rounds came to, as the loop goes.
+struct ValidateTally {
+    int run = 0;
+    int failed = 0;
     std::string firstFailure;
-    for (int round = first; round <= last && !interrupt.Requested(); ++round) {
-        const RoundPlan plan = DrawRound(seed, round, options.strictness);
-        const RoundProcessEnd end = RunRoundProcess(
-            [&](int journalFd) {
-                RoundJournal journal(journalFd);
-                return RunRound(plan, options, journal);
-            },
-            RoundTimeout(options, plan), [&] { return interrupt.Requested(); },
-            [&](const std::string& step) {
-                // A repeated round shows every step as it is taken.
-                if (options.round && !options.quiet) std::cout << "  " << step << std::endl;
-            });
-        if (end.how == RoundProcessEnd::How::kInterrupted) break;
-        ++run;
-        if (!end.report.environmentError.empty()) {
-            std::cerr << "vdd-host: " << end.report.environmentError << "\n";
-            return kExitEnvironment;
+};
+
+// [host] Draws round `round`, runs it in a process of its own and prints
+// its result. Returns how the process ended.
+RoundProcessEnd RunOneRound(const HostOptions& options, uint64_t seed, int round, int last,
+                            const CaptureInterrupt& interrupt, ValidateTally& tally) {
+    const RoundPlan plan = DrawRound(seed, round, options.strictness);
+    const RoundProcessEnd end = RunRoundProcess(
+        [&](int journalFd) {
+            RoundJournal journal(journalFd);
+            return RunRound(plan, options, journal);
+        },
+        RoundTimeout(options, plan), [&] { return interrupt.Requested(); },
+        [&](const std::string& step) {
+            // A repeated round shows every step as it is taken.
+            if (options.round && !options.quiet) std::cout << "  " << step << std::endl;
+        });
+    if (end.how == RoundProcessEnd::How::kInterrupted || !end.report.environmentError.empty())
+        return end;
+    ++tally.run;
+    const std::vector<std::string> whatFailed = WhatFailed(end);
+    const std::string name =
+        "round " + std::to_string(round) + (options.round ? "" : "/" + std::to_string(last));
+    if (whatFailed.empty()) {
+        if (!options.quiet) {
+            std::cout << name << ": PASS in " << Seconds(end.seconds) << ": " << DescribePlan(plan)
+                      << "; " << end.report.summary << std::endl;
         }
-        const std::vector<std::string> whatFailed = WhatFailed(end);
-        const std::string name =
-            "round " + std::to_string(round) + (options.round ? "" : "/" + std::to_string(last));
-        if (whatFailed.empty()) {
-            if (!options.quiet) {
-                std::cout << name << ": PASS in " << Seconds(end.seconds) << ": "
-                          << DescribePlan(plan) << "; " << end.report.summary << std::endl;
-            }
-            continue;
-        }
-        ++failed;
-        const std::string repeat = RepeatCommand(options, seed, round);
-        if (firstFailure.empty())
-            firstFailure = "round " + std::to_string(round) + ": " + whatFailed.front() +
-                           " (repeat: " + repeat + ")";
-        std::cout << name << ": FAIL in " << Seconds(end.seconds) << ": " << DescribePlan(plan)
-                  << "\n";
-        PrintFailedRound(repeat, whatFailed, end.report);
-        std::cout.flush();
+        return end;
     }
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - startedAt).count();
-    const std::string rounds = std::to_string(run) + (run == 1 ? " round" : " rounds");
+    ++tally.failed;
+    const std::string repeat = RepeatCommand(options, seed, round);
+    if (tally.firstFailure.empty())
+        tally.firstFailure = "round " + std::to_string(round) + ": " + whatFailed.front() +
+                             " (repeat: " + repeat + ")";
+    std::cout << name << ": FAIL in " << Seconds(end.seconds) << ": " << DescribePlan(plan) << "\n";
+    PrintFailedRound(repeat, whatFailed, end.report);
+    std::cout.flush();
+    return end;
+}
+
+// The verdict line; the process exit code.
+int Conclude(const HostOptions& options, uint64_t seed, double seconds, const ValidateTally& tally,
+             const CaptureInterrupt& interrupt) {
+    const std::string rounds = std::to_string(tally.run) + (tally.run == 1 ? " round" : " rounds");
     const std::string how = "at strictness " + std::to_string(options.strictness) + " (seed " +
                             std::to_string(seed) + ", " + Seconds(seconds) + ")";
     if (interrupt.Requested()) {
-        std::cout << "vdd-host: " << (failed > 0 ? "FAIL" : "STOPPED") << " (stopped early by "
-                  << interrupt.SignalName() << "): " << rounds << " " << how
-                  << (failed > 0 ? ", " + std::to_string(failed) + " failed; first: " + firstFailure
-                                 : "")
+        std::cout << "vdd-host: " << (tally.failed > 0 ? "FAIL" : "STOPPED")
+                  << " (stopped early by " << interrupt.SignalName() << "): " << rounds << " "
+                  << how
+                  << (tally.failed > 0 ? ", " + std::to_string(tally.failed) +
+                                             " failed; first: " + tally.firstFailure
+                                       : "")
                   << std::endl;
         return interrupt.ExitCode();
     }
-    if (failed > 0) {
-        std::cout << "vdd-host: FAIL: " << failed << " of " << rounds << " failed " << how
-                  << "; first: " << firstFailure << std::endl;
+    if (tally.failed > 0) {
+        std::cout << "vdd-host: FAIL: " << tally.failed << " of " << rounds << " failed " << how
+                  << "; first: " << tally.firstFailure << std::endl;
         return kExitCheckFailed;
     }
     std::cout << "vdd-host: PASS: " << rounds << " " << how
@@ -179,6 +180,29 @@ int RunValidate(const HostOptions& options) {
                  "left behind"
               << std::endl;
     return kExitOk;
+}
+
+}  // namespace
+
+int RunValidate(const HostOptions& options) {
+    const CaptureInterrupt interrupt;
+    const uint64_t seed = options.seed ? *options.seed : DrawSeed();
+    const int first = options.round.value_or(1);
+    const int last = options.round.value_or(options.rounds);
+    if (!options.quiet) PrintIntro(options, seed, first, last - first + 1);
+    const auto startedAt = std::chrono::steady_clock::now();
+    ValidateTally tally;
+    for (int round = first; round <= last && !interrupt.Requested(); ++round) {
+        const RoundProcessEnd end = RunOneRound(options, seed, round, last, interrupt, tally);
+        if (end.how == RoundProcessEnd::How::kInterrupted) break;
+        if (!end.report.environmentError.empty()) {
+            std::cerr << "vdd-host: " << end.report.environmentError << "\n";
+            return kExitEnvironment;
+        }
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - startedAt).count();
+    return Conclude(options, seed, seconds, tally, interrupt);
 }
 
 }  // namespace varnix::vddhost

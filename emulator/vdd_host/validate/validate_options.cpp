@@ -55,5 +55,4 @@ CLI::App* AddValidateCommand(CLI::App& app, HostOptions& options) {
     return validate;
 }
 
-
 }  // namespace varnix::vddhost
