@@ -4,6 +4,7 @@
 
 #include "contract/station_control.h"
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -27,7 +28,13 @@ public:
     // [any] Forgets every call and restarts the sequence at 0.
     void Clear();
 
+    // [any] Whether polls are logged too (off by default: a poll every
+    // millisecond would crowd out every other call).
+    void LogPolls(bool on) { logPolls_.store(on); }
+    bool PollsLogged() const { return logPolls_.load(); }
+
 private:
+    std::atomic<bool> logPolls_{false};  // [any] LogPolls sets, polls read
     std::mutex mutex_;
     std::vector<VarnixSimCall> ring_;  // grows to kCapacity, then wraps
     uint64_t recorded_ = 0;            // calls since the last clear

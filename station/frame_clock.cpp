@@ -1,9 +1,4 @@
-// The real-time side of the simulation: frames made ready on the clock into
-// the bounded queue, lazily at each call, with scheduled pulses and the
-// scheduled disconnect applied in time order between them. A replay's frames
-// run out at its recording's end (unless it loops): the clock then makes
-// none until the next start.
-#include "station.h"
+#include "frame_clock.h"
 
 #include "station_clock.h"
 
@@ -12,126 +7,152 @@
 
 namespace varnix::station {
 
-bool Station::ProducingLocked() const {
-    return !scriptMode_ && profileError_.empty() && !faults_.disconnected && session_.opened &&
-           session_.running && session_.flowing && !session_.recordingEnded;
+FrameClock::FrameClock(DeliveryQueue& queue, PulseLog& pulses, VarnixSimCounters& counters)
+    : queue_(queue), counters_(counters), triggers_(pulses) {}
+
+void FrameClock::Load(std::unique_ptr<FrameSource> frames, RecordingPlayer* player,
+                      ReplayPulses pulses, const Profile& profile) {
+    frames_ = std::move(frames);
+    player_ = player;
+    replayPulses_ = pulses;
+    startPulseAfterMs_ = profile.startPulseAfterMs;
+    stopPulseAfterMs_ = profile.stopPulseAfterMs;
+    frameMultiple_ = profile.frameMultiple;
+    queue_.SetCapacity(profile.queueCapacity);
+    enabled_ = true;
+    ResetSession();
 }
 
-void Station::BeginFlowLocked(int64_t atNs) {
-    session_.flowing = true;
-    session_.flowStartNs = atNs;
-    session_.framesSinceFlowStart = 0;
-    // A recording's stop pulse is at its time in the recording: from the
-    // moment its first frame began.
-    if (session_.replayStopPending) {
-        session_.replayStopPending = false;
-        session_.stopPulseAtNs = atNs + *replayPulses_.stopNs;
+void FrameClock::ResetSession() {
+    flow_ = Flow{};
+    triggers_.Clear();
+    queue_.Clear();
+}
+
+void FrameClock::Start(int64_t nowNs) {
+    queue_.Clear();
+    frames_->Restart();
+    flow_.running = true;
+    flow_.flowing = false;
+    flow_.recordingEnded = false;
+    flow_.nextSequence = 0;
+    if (player_ != nullptr) {
+        triggers_.ScheduleRecording(nowNs, replayPulses_);
+    } else {
+        triggers_.ScheduleProfile(nowNs, startPulseAfterMs_, stopPulseAfterMs_);
     }
+    if (!triggers_.WaitsForStart()) BeginFlow(nowNs);
+    // A pulse scheduled at once applies at once.
+    Advance(nowNs);
 }
 
-void Station::AdvanceLocked(int64_t nowNs) {
+void FrameClock::Halt() {
+    flow_.running = false;
+    flow_.flowing = false;
+    triggers_.Cancel();
+    queue_.Clear();
+}
+
+void FrameClock::Close() {
+    Halt();
+    flow_.opened = false;
+}
+
+void FrameClock::Pulse(int32_t input, int64_t nowNs, int32_t source) {
+    Advance(nowNs);
+    ApplyPulse(input, nowNs, source);
+}
+
+void FrameClock::Advance(int64_t nowNs) {
     // Scheduled events apply in time order, each after the frames before it.
     for (;;) {
-        const int64_t disconnectAt = faults_.disconnected ? kNever : faults_.disconnectAtNs;
-        const int64_t next =
-            std::min({disconnectAt, session_.startPulseAtNs, session_.stopPulseAtNs});
-        if (next > nowNs) {
-            break;
+        const int64_t disconnectAt = link_.disconnected ? kNever : link_.disconnectAtNs;
+        const int64_t next = std::min(disconnectAt, triggers_.NextNs());
+        if (next > nowNs) break;
+        ProduceUntil(next);
+        if (next == disconnectAt) {
+            link_.disconnectAtNs = kNever;
+            link_.disconnected = true;
+            queue_.Clear();
+            continue;
         }
-        ProduceUntilLocked(next);
         const int32_t source =
             player_ != nullptr ? VARNIX_SIM_PULSE_FROM_RECORDING : VARNIX_SIM_PULSE_FROM_PROFILE;
-        if (next == disconnectAt) {
-            faults_.disconnectAtNs = kNever;
-            DisconnectLocked();
-        } else if (next == session_.startPulseAtNs) {
-            session_.startPulseAtNs = kNever;
-            StartPulseLocked(next, source);
-        } else {
-            session_.stopPulseAtNs = kNever;
-            StopPulseLocked(next, source);
-        }
+        ApplyPulse(triggers_.TakeScheduled(next), next, source);
     }
-    ProduceUntilLocked(nowNs);
+    ProduceUntil(nowNs);
 }
 
-void Station::ProduceUntilLocked(int64_t untilNs) {
-    if (!ProducingLocked()) {
-        return;
-    }
-    const int64_t period = static_cast<int64_t>(tables_.frameMultiple) * kBaseFramePeriodNs;
-    while (!session_.recordingEnded) {
+void FrameClock::DisconnectAfter(int64_t nowNs, int64_t milliseconds) {
+    Advance(nowNs);
+    link_.disconnectAtNs = nowNs + std::max<int64_t>(0, milliseconds) * kNsPerMs;
+    Advance(nowNs);
+}
+
+void FrameClock::Reconnect(int64_t nowNs) {
+    Advance(nowNs);
+    link_.disconnectAtNs = kNever;
+    if (!link_.disconnected) return;
+    link_.disconnected = false;
+    // Frames resume from now; none pile up for the time away.
+    if (flow_.flowing) BeginFlow(nowNs);
+}
+
+bool FrameClock::Producing() const {
+    return enabled_ && !link_.disconnected && flow_.opened && flow_.running && flow_.flowing &&
+           !flow_.recordingEnded;
+}
+
+void FrameClock::ProduceUntil(int64_t untilNs) {
+    if (!Producing()) return;
+    const int64_t period = static_cast<int64_t>(frameMultiple_) * kBaseFramePeriodNs;
+    while (!flow_.recordingEnded) {
         const int64_t ready =
-            session_.flowStartNs + static_cast<int64_t>(session_.framesSinceFlowStart + 1) * period;
-        if (ready > untilNs) {
-            break;
-        }
-        ProduceOneLocked(ready);
-        ++session_.framesSinceFlowStart;
+            flow_.flowStartNs + static_cast<int64_t>(flow_.framesSinceFlowStart + 1) * period;
+        if (ready > untilNs) break;
+        ProduceOne(ready);
+        ++flow_.framesSinceFlowStart;
     }
 }
 
-void Station::ProduceOneLocked(int64_t readyNs) {
+void FrameClock::ProduceOne(int64_t readyNs) {
     QueuedFrame frame;
-    if (!spareBuffers_.empty()) {
-        frame.values = std::move(spareBuffers_.back());
-        spareBuffers_.pop_back();
-    }
-    frame.values.resize(frames_->FrameValueCount());
+    frame.values = queue_.Array(frames_->FrameValueCount());
     if (!frames_->Produce(frame.values.data())) {
-        spareBuffers_.push_back(std::move(frame.values));
-        session_.recordingEnded = true;
-        TellReplayEndLocked();
+        queue_.Recycle(std::move(frame.values));
+        flow_.recordingEnded = true;
+        TellReplayEnd();
         return;
     }
-    frame.sequence = session_.nextSequence++;
+    frame.sequence = flow_.nextSequence++;
     frame.readyNs = readyNs;
-    queue_.push_back(std::move(frame));
     ++counters_.framesProduced;
-    if (queue_.size() > profile_.queueCapacity) {
-        spareBuffers_.push_back(std::move(queue_.front().values));
-        queue_.pop_front();
-        ++counters_.framesDropped;
+    if (queue_.Push(std::move(frame))) ++counters_.framesDropped;
+    counters_.deepestQueue = std::max<uint64_t>(counters_.deepestQueue, queue_.Size());
+}
+
+void FrameClock::BeginFlow(int64_t atNs) {
+    flow_.flowing = true;
+    flow_.flowStartNs = atNs;
+    flow_.framesSinceFlowStart = 0;
+    triggers_.FlowBegins(atNs);
+}
+
+void FrameClock::ApplyPulse(int32_t input, int64_t atNs, int32_t source) {
+    triggers_.Log(input, source, atNs);
+    if (input == VARNIX_SIM_START_INPUT) {
+        if (flow_.running && triggers_.WaitsForStart() && !flow_.flowing) BeginFlow(atNs);
+    } else if (flow_.running && triggers_.StopsAtPulse() && flow_.flowing) {
+        ProduceUntil(atNs);
+        flow_.flowing = false;
     }
-    counters_.deepestQueue = std::max<uint64_t>(counters_.deepestQueue, queue_.size());
 }
 
-void Station::ClearQueueLocked() {
-    while (!queue_.empty()) {
-        if (spareBuffers_.size() <= profile_.queueCapacity + 1) {
-            spareBuffers_.push_back(std::move(queue_.front().values));
-        }
-        queue_.pop_front();
-    }
-}
-
-void Station::DisconnectLocked() {
-    faults_.disconnected = true;
-    ClearQueueLocked();
-}
-
-void Station::TellReplayEndLocked() {
+void FrameClock::TellReplayEnd() {
     // Only a failed read is worth a line: the end of a recording shows in
     // the plug-in's own report of a silent station.
     const std::string error = player_ != nullptr ? player_->TakeReadError() : std::string();
-    if (!error.empty()) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-    }
-}
-
-void Station::StartPulseLocked(int64_t atNs, int32_t source) {
-    pulses_.Record(VARNIX_SIM_START_INPUT, source, atNs);
-    if (session_.running && session_.startInput && !session_.flowing) {
-        BeginFlowLocked(atNs);
-    }
-}
-
-void Station::StopPulseLocked(int64_t atNs, int32_t source) {
-    pulses_.Record(VARNIX_SIM_STOP_INPUT, source, atNs);
-    if (session_.running && session_.stopInput && session_.flowing) {
-        ProduceUntilLocked(atNs);
-        session_.flowing = false;
-    }
+    if (!error.empty()) std::fprintf(stderr, "%s\n", error.c_str());
 }
 
 }  // namespace varnix::station

@@ -32,7 +32,7 @@ extern "C" {
 VarnixNative* VarnixNative_New(void) {
     VarnixNative* object = new (std::nothrow) VarnixNative();
     if (object != nullptr) {
-        Station::Get().NoteObjectCreated();
+        Station::Get().Objects().created.fetch_add(1);
     }
     return object;
 }
@@ -40,7 +40,7 @@ VarnixNative* VarnixNative_New(void) {
 // [any] Frees an object from VarnixNative_New; null is ignored.
 void VarnixNative_Delete(VarnixNative* self) {
     if (self != nullptr) {
-        Station::Get().NoteObjectDeleted();
+        Station::Get().Objects().deleted.fetch_add(1);
         delete self;
     }
 }
