@@ -172,24 +172,29 @@ bool RecordingFile::ScanAnnotations(std::string& error, std::vector<std::string>
             gapTold = true;
         }
         expectedTime += header_.recordSeconds;
-        for (RecordingAnnotation& annotation : found) {
-            if (annotation.text != kStartPulseText && annotation.text != kStopPulseText &&
-                annotation.text != kDataEndText) {
-                continue;
-            }
-            if (marks_.size() >= kKeptAnnotations) {
-                ++leftOut;
-                continue;
-            }
-            annotation.onsetS -= firstRecordTime;
-            marks_.push_back(std::move(annotation));
-        }
+        KeepMarks(found, firstRecordTime, leftOut);
     }
     if (leftOut > 0) {
         warnings.push_back(prefix + std::to_string(leftOut) + " pulse and end annotations beyond " +
                            "the first " + std::to_string(kKeptAnnotations) + " are left out");
     }
     return true;
+}
+
+void RecordingFile::KeepMarks(std::vector<RecordingAnnotation>& found, double firstRecordTime,
+                              uint64_t& leftOut) {
+    for (RecordingAnnotation& annotation : found) {
+        if (annotation.text != kStartPulseText && annotation.text != kStopPulseText &&
+            annotation.text != kDataEndText) {
+            continue;
+        }
+        if (marks_.size() >= kKeptAnnotations) {
+            ++leftOut;
+            continue;
+        }
+        annotation.onsetS -= firstRecordTime;
+        marks_.push_back(std::move(annotation));
+    }
 }
 
 bool RecordingFile::ReadRecord(int64_t index, std::vector<char>& bytes, std::string& error) const {

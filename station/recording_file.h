@@ -65,6 +65,10 @@ private:
     bool ReadAt(uint64_t offset, size_t length, char* out) const;
     bool CountRecords(uint64_t size, std::string& error, std::vector<std::string>& warnings);
     bool ScanAnnotations(std::string& error, std::vector<std::string>& warnings);
+    // Keeps the pulse and end marks among a record's annotations (timed from
+    // the first record), up to kKeptAnnotations; counts the rest in leftOut.
+    void KeepMarks(std::vector<RecordingAnnotation>& found, double firstRecordTime,
+                   uint64_t& leftOut);
 
     // Read by position; seeking changes the stream, so ReadAt, which reads
     // only, still needs it mutable.

@@ -137,6 +137,55 @@ bool ParseMainHeader(const char* bytes, RecordingHeader& header, size_t& signalC
     return true;
 }
 
+namespace {
+
+// Where the physical and digital ranges' blocks of n entries begin.
+struct SignalBlocks {
+    size_t physicalMinAt, physicalMaxAt, digitalMinAt, digitalMaxAt;
+};
+
+// Signal i's physical and digital range, checked.
+bool ParseRanges(const char* bytes, const SignalBlocks& blocks, size_t i, RecordingKind kind,
+                 const std::string& which, RecordingSignal& signal, std::string& error) {
+    const auto fileOffset = [](size_t inBlock) { return kMainHeaderBytes + inBlock; };
+    const int64_t digitalLow = kind == RecordingKind::kBdf ? -8388608 : -32768;
+    const int64_t digitalHigh = kind == RecordingKind::kBdf ? 8388607 : 32767;
+    const std::string digitalRange =
+        "a whole number from " + std::to_string(digitalLow) + " to " + std::to_string(digitalHigh);
+    const size_t physicalMin = blocks.physicalMinAt + i * kNumberWidth;
+    const size_t physicalMax = blocks.physicalMaxAt + i * kNumberWidth;
+    const size_t digitalMin = blocks.digitalMinAt + i * kNumberWidth;
+    const size_t digitalMax = blocks.digitalMaxAt + i * kNumberWidth;
+    if (!Number(bytes + physicalMin, kNumberWidth, signal.physicalMin)) {
+        Refuse(error, fileOffset(physicalMin), (which + " physical minimum").c_str(), "a number",
+               bytes + physicalMin, kNumberWidth);
+        return false;
+    }
+    if (!Number(bytes + physicalMax, kNumberWidth, signal.physicalMax) ||
+        signal.physicalMax == signal.physicalMin) {
+        Refuse(error, fileOffset(physicalMax), (which + " physical maximum").c_str(),
+               "a number other than the physical minimum", bytes + physicalMax, kNumberWidth);
+        return false;
+    }
+    int64_t low = 0, high = 0;
+    if (!WholeNumber(bytes + digitalMin, kNumberWidth, low) || low < digitalLow ||
+        low > digitalHigh) {
+        Refuse(error, fileOffset(digitalMin), (which + " digital minimum").c_str(), digitalRange,
+               bytes + digitalMin, kNumberWidth);
+        return false;
+    }
+    if (!WholeNumber(bytes + digitalMax, kNumberWidth, high) || high <= low || high > digitalHigh) {
+        Refuse(error, fileOffset(digitalMax), (which + " digital maximum").c_str(),
+               digitalRange + ", above the digital minimum", bytes + digitalMax, kNumberWidth);
+        return false;
+    }
+    signal.digitalMin = static_cast<int32_t>(low);
+    signal.digitalMax = static_cast<int32_t>(high);
+    return true;
+}
+
+}  // namespace
+
 bool ParseSignalHeaders(const char* bytes, size_t signalCount, RecordingHeader& header,
                         std::string& error) {
     const size_t n = signalCount;
@@ -161,10 +210,6 @@ bool ParseSignalHeaders(const char* bytes, size_t signalCount, RecordingHeader& 
     const size_t physicalMinAt = at, physicalMaxAt = at + n * kNumberWidth;
     const size_t digitalMinAt = at + 2 * n * kNumberWidth, digitalMaxAt = at + 3 * n * kNumberWidth;
     const size_t samplesAt = at + 4 * n * kNumberWidth + n * kPrefilterWidth;
-    const int64_t digitalLow = header.kind == RecordingKind::kBdf ? -8388608 : -32768;
-    const int64_t digitalHigh = header.kind == RecordingKind::kBdf ? 8388607 : 32767;
-    const std::string digitalRange =
-        "a whole number from " + std::to_string(digitalLow) + " to " + std::to_string(digitalHigh);
     size_t recordBytes = 0;
     for (size_t i = 0; i < n; ++i) {
         RecordingSignal& signal = signals[i];
@@ -187,36 +232,8 @@ bool ParseSignalHeaders(const char* bytes, size_t signalCount, RecordingHeader& 
             return false;
         }
         if (signal.annotations) continue;  // their ranges carry nothing
-        const size_t physicalMin = physicalMinAt + i * kNumberWidth;
-        const size_t physicalMax = physicalMaxAt + i * kNumberWidth;
-        const size_t digitalMin = digitalMinAt + i * kNumberWidth;
-        const size_t digitalMax = digitalMaxAt + i * kNumberWidth;
-        if (!Number(bytes + physicalMin, kNumberWidth, signal.physicalMin)) {
-            Refuse(error, fileOffset(physicalMin), (which + " physical minimum").c_str(),
-                   "a number", bytes + physicalMin, kNumberWidth);
-            return false;
-        }
-        if (!Number(bytes + physicalMax, kNumberWidth, signal.physicalMax) ||
-            signal.physicalMax == signal.physicalMin) {
-            Refuse(error, fileOffset(physicalMax), (which + " physical maximum").c_str(),
-                   "a number other than the physical minimum", bytes + physicalMax, kNumberWidth);
-            return false;
-        }
-        int64_t low = 0, high = 0;
-        if (!WholeNumber(bytes + digitalMin, kNumberWidth, low) || low < digitalLow ||
-            low > digitalHigh) {
-            Refuse(error, fileOffset(digitalMin), (which + " digital minimum").c_str(),
-                   digitalRange, bytes + digitalMin, kNumberWidth);
-            return false;
-        }
-        if (!WholeNumber(bytes + digitalMax, kNumberWidth, high) || high <= low ||
-            high > digitalHigh) {
-            Refuse(error, fileOffset(digitalMax), (which + " digital maximum").c_str(),
-                   digitalRange + ", above the digital minimum", bytes + digitalMax, kNumberWidth);
-            return false;
-        }
-        signal.digitalMin = static_cast<int32_t>(low);
-        signal.digitalMax = static_cast<int32_t>(high);
+        const SignalBlocks blocks{physicalMinAt, physicalMaxAt, digitalMinAt, digitalMaxAt};
+        if (!ParseRanges(bytes, blocks, i, header.kind, which, signal, error)) return false;
     }
     header.recordBytes = recordBytes;
     return true;

@@ -128,6 +128,35 @@ std::optional<int32_t> NotedFrameMultiple(const std::string& recordingField) {
     return static_cast<int32_t>(value);
 }
 
+namespace {
+
+// Every signal as a stream of the frame, sensor by sensor, channel by
+// channel; false when a sensor's rate fits no whole number of samples.
+bool PlaceStreams(const RecordingHeader& header,
+                  const std::vector<std::vector<std::vector<size_t>>>& members,
+                  const std::vector<size_t>& firstSignal, ReplayLayout& layout,
+                  std::string& error) {
+    const int32_t fitting = FittingFrameMultiple(layout.sensors);
+    for (size_t s = 0; s < layout.sensors.size(); ++s) {
+        const std::optional<int32_t> samples =
+            SamplesPerStream(layout.frameMultiple, layout.sensors[s].rate);
+        if (!samples) {
+            error = RateRefusal(header, layout.sensors[s], firstSignal[s], layout.frameMultiple,
+                                fitting);
+            return false;
+        }
+        for (const auto& channel : members[s]) {
+            for (size_t signal : channel) {
+                layout.streams.push_back(
+                    {signal, UnitForDimension(header.signals[signal].dimension).scale, *samples});
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 bool LayOutReplay(const RecordingHeader& header, const ReplayProfile& replay, ReplayLayout& layout,
                   std::string& error) {
     const std::vector<SignalNames> named = NameSignals(header, ChooseRule(header, replay.group));
@@ -185,23 +214,7 @@ bool LayOutReplay(const RecordingHeader& header, const ReplayProfile& replay, Re
         channel.components.push_back(names.component);
         members[s][c].push_back(names.signal);
     }
-    const int32_t fitting = FittingFrameMultiple(layout.sensors);
-    for (size_t s = 0; s < layout.sensors.size(); ++s) {
-        const std::optional<int32_t> samples =
-            SamplesPerStream(layout.frameMultiple, layout.sensors[s].rate);
-        if (!samples) {
-            error = RateRefusal(header, layout.sensors[s], firstSignal[s], layout.frameMultiple,
-                                fitting);
-            return false;
-        }
-        for (const auto& channel : members[s]) {
-            for (size_t signal : channel) {
-                layout.streams.push_back(
-                    {signal, UnitForDimension(header.signals[signal].dimension).scale, *samples});
-            }
-        }
-    }
-    return true;
+    return PlaceStreams(header, members, firstSignal, layout, error);
 }
 
 }  // namespace varnix::station

@@ -14,8 +14,8 @@ void StationParts::EnsureLoaded() {
     PreparedProfile prepared;
     // The first call reads the profile file with the lock held: nothing can
     // answer before the station knows what it is.
-    const bool good = ReadStartupProfile(profile, error) &&
-                      PrepareProfile(std::move(profile), prepared, error);
+    const bool good =
+        ReadStartupProfile(profile, error) && PrepareProfile(std::move(profile), prepared, error);
     Apply(good, std::move(prepared), error);
 }
 
