@@ -17,8 +17,13 @@ uint64_t CallLog::Append(std::string operation, std::string arguments) {
     uint64_t sequence = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        sequence = record.sequence = records_.size();
+        sequence = record.sequence = appended_++;
+        ++tallies_[{record.threadName, record.thread, record.operation}];
         observer = observer_;
+        if (window_ > 0 && records_.size() >= window_) {
+            records_.pop_front();
+            ++dropped_;
+        }
         if (!observer) {
             records_.push_back(std::move(record));
             return sequence;
@@ -37,7 +42,30 @@ void CallLog::SetObserver(Observer observer) {
 
 std::vector<CallRecord> CallLog::Snapshot() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return records_;
+    return {records_.begin(), records_.end()};
+}
+
+void CallLog::KeepLast(size_t records) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    window_ = records;
+    while (window_ > 0 && records_.size() > window_) {
+        records_.pop_front();
+        ++dropped_;
+    }
+}
+
+uint64_t CallLog::Dropped() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return dropped_;
+}
+
+std::vector<CallTally> CallLog::Tallies() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<CallTally> tallies;
+    for (const auto& [key, calls] : tallies_) {
+        tallies.push_back({std::get<0>(key), std::get<1>(key), std::get<2>(key), calls});
+    }
+    return tallies;
 }
 
 std::vector<CallRecord> CallLog::Of(const std::string& operation) const {

@@ -3,6 +3,7 @@
 #include "emulator/host_operations.h"
 #include "emulator/thread_identity.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <utility>
 
@@ -77,33 +78,48 @@ ViconDigitalDevice::IDeviceRegistrar* TestHost::Registrar() {
     return registrar_.get();
 }
 
-void TestHost::SetLogSink(LogSink sink) {
-    auto shared = sink ? std::make_shared<const LogSink>(std::move(sink)) : nullptr;
-    std::lock_guard<std::mutex> lock(mutex_);
-    logSink_ = std::move(shared);
+std::vector<LogLine> TestHost::LogLines() const {
+    std::vector<std::pair<uint64_t, LogLine>> numbered;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const auto& [level, lines] : logLines_)
+            numbered.insert(numbered.end(), lines.begin(), lines.end());
+    }
+    std::sort(numbered.begin(), numbered.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<LogLine> lines;
+    lines.reserve(numbered.size());
+    for (auto& [n, line] : numbered) lines.push_back(std::move(line));
+    return lines;
 }
 
-std::vector<LogLine> TestHost::LogLines() const {
+void TestHost::KeepLastLogLines(size_t lines) {
     std::lock_guard<std::mutex> lock(mutex_);
-    return logLines_;
+    logLineWindow_ = lines;
+    for (auto& [level, kept] : logLines_) {
+        while (logLineWindow_ > 0 && kept.size() > logLineWindow_) {
+            kept.pop_front();
+            ++logLinesDropped_;
+        }
+    }
+}
+
+uint64_t TestHost::LogLinesDropped() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return logLinesDropped_;
 }
 
 void TestHost::ReceiveLog(const char* text, int32_t level) {
     LogLine line{text != nullptr ? text : "(null)", level, CurrentThreadId(), CurrentThreadName(),
                  MonotonicNowNs()};
     core_.Enter("Log", Quoted(text) + "," + std::to_string(level), "", true, false);
-    std::shared_ptr<const LogSink> sink;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        logLines_.push_back(line);
-        sink = logSink_;
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto& kept = logLines_[level];
+    if (logLineWindow_ > 0 && kept.size() >= logLineWindow_) {
+        kept.pop_front();
+        ++logLinesDropped_;
     }
-    if (!sink) return;
-    try {
-        (*sink)(line);
-    } catch (...) {
-        // The host's own sink failed; the plug-in's Log call still returns normally.
-    }
+    kept.emplace_back(logLinesReceived_++, std::move(line));
 }
 
 int32_t TestHost::Handshake(PluginModule& module, int32_t hostVersion) {

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -34,9 +35,6 @@ struct LogLine {
     std::string threadName;
     int64_t timeNs = 0;
 };
-
-// Runs on the thread that called Log; must not call back into the plug-in.
-using LogSink = std::function<void(const LogLine&)>;
 
 struct Registration {
     void* hostArg1 = nullptr;
@@ -72,9 +70,14 @@ public:
     FaultSwitches& Faults() { return core_.faults; }
     HostSettings& Settings() { return core_.settings; }
 
-    // [host] Set before the plug-in starts logging.
-    void SetLogSink(LogSink sink);
+    // The plug-in's log lines kept (every one, unless a window is set), in
+    // the order they came.
     std::vector<LogLine> LogLines() const;
+    // [host] Keeps only the last `lines` lines of each level (0: every
+    // one), so that a plug-in that logs on every frame runs in flat memory
+    // and its last errors are kept however much it says besides.
+    void KeepLastLogLines(size_t lines);
+    uint64_t LogLinesDropped() const;
 
     // ---- the lifecycle, in host order ---------------------------------------
     // Each logs "export:<name>" and calls the module's entry point.
@@ -136,8 +139,10 @@ private:
     std::deque<std::unique_ptr<Slot>> slots_;
     std::vector<Registration> registrations_;
     std::deque<std::unique_ptr<HostSessionDeclaration>> declarations_;
-    std::vector<LogLine> logLines_;
-    std::shared_ptr<const LogSink> logSink_;
+    std::map<int32_t, std::deque<std::pair<uint64_t, LogLine>>> logLines_;  // level -> (n, line)
+    uint64_t logLinesReceived_ = 0;
+    uint64_t logLinesDropped_ = 0;
+    size_t logLineWindow_ = 0;  // 0: unbounded
 };
 
 }  // namespace varnix::emulator

@@ -9,7 +9,11 @@
 //      a signal in every build, where a sanitizer would turn SIGSEGV into
 //      a report and an exit code)
 //   4  Shutdown never returns
+//   5  no fault of the contract, a chatty plug-in: it logs a line into the
+//      host on every push, so a host that keeps every line grows with the
+//      capture (the soak of vdd-host's memory uses it)
 #include "host/host_interfaces.h"
+#include "tests/support/host_doubles.h"
 
 #include <dlfcn.h>
 #include <pthread.h>
@@ -32,7 +36,8 @@ enum class Fault {
     kPushAfterShutdown = 1,
     kThreadLeft = 2,
     kCrashOnRefusal = 3,
-    kHangInShutdown = 4
+    kHangInShutdown = 4,
+    kChatty = 5
 };
 constexpr Fault kFault = static_cast<Fault>(VARNIX_BROKEN_FAULT);
 
@@ -78,12 +83,48 @@ RealModule& Real() {
     return gReal;
 }
 
+std::atomic<IHostServices*> gServices{nullptr};  // [host] Initialise sets
+
+// Stands between a device and the host's context: says a line on every push.
+class ChattyContext final : public host_doubles::ContextBase {
+public:
+    explicit ChattyContext(IDeviceContext* host) : host_(host) {}
+    IHostResult GetParameterValue(IParameterValue& value, const char* key,
+                                  const char* qualifier) override {
+        return host_->GetParameterValue(value, key, qualifier);
+    }
+    void Unused1() override { host_->Unused1(); }
+    uint32_t GetEntryCount() override { return host_->GetEntryCount(); }
+    IHostResult FillEntries(int32_t* token, void** entries, int32_t* flag) override {
+        return host_->FillEntries(token, entries, flag);
+    }
+    IHostResult PushSamples(int32_t sessionId, int64_t firstSampleIndex, int32_t samplesPerFrame,
+                            const int32_t* channelIndices, int32_t channelCount,
+                            const float* values, int32_t valueCount) override {
+        if (IHostServices* services = gServices.load()) {
+            const std::string line = "pushing samples from " + std::to_string(firstSampleIndex) +
+                                     " of session " + std::to_string(sessionId);
+            services->Log(line.c_str(), 1);
+        }
+        return host_->PushSamples(sessionId, firstSampleIndex, samplesPerFrame, channelIndices,
+                                  channelCount, values, valueCount);
+    }
+    bool RequestUpdate() override { return host_->RequestUpdate(); }
+
+private:
+    IDeviceContext* const host_;
+};
+
 // Stands between the host and a real device, to learn its context and session.
 class DeviceProxy final : public IDevice {
 public:
     explicit DeviceProxy(IDevice* real) : real_(real) {}
     bool AttachContext(IDeviceContext* context) override {
         context_.store(context);
+        if (kFault == Fault::kChatty && context != nullptr) {
+            chatty_ = std::make_unique<ChattyContext>(context);
+            return real_->AttachContext(chatty_.get());
+        }
         return real_->AttachContext(context);
     }
     void RefreshEntries() override { real_->RefreshEntries(); }
@@ -102,6 +143,7 @@ public:
 
 private:
     IDevice* const real_;
+    std::unique_ptr<ChattyContext> chatty_;          // [host] made at attach, lives with the proxy
     std::atomic<IDeviceContext*> context_{nullptr};  // [host] writes, Shutdown reads
     std::atomic<int32_t> sessionId_{0};
 };
@@ -158,6 +200,7 @@ __attribute__((visibility("default"))) int32_t PluginAPIVersion() {
     return Real().pluginApiVersion();
 }
 __attribute__((visibility("default"))) bool Initialise(IHostServices* services) {
+    gServices.store(services);
     return Real().initialise(services);
 }
 __attribute__((visibility("default"))) void ProvideDeviceDefinitions(

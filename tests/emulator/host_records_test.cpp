@@ -142,4 +142,30 @@ TEST(DefinitionBuilder, OutOfOrderCallsAreReportedButARefusedDeviceIsSkippedQuie
 }
 
 }  // namespace
+// A plug-in that calls the host on every frame once grew the host by a record
+// and a line a call: a window keeps the latest, and the counts stay whole.
+TEST(HostRecords, WindowsKeepTheLatestRecordsAndLinesAndCountTheRest) {
+    TestHost host;
+    host.Log().KeepLast(100);
+    host.KeepLastLogLines(10);
+    for (int i = 0; i < 1000; ++i) host.ReceiveLog(("line " + std::to_string(i)).c_str(), 1);
+    host.ReceiveLog("the one error", 3);
+
+    EXPECT_EQ(host.Log().Size(), 100u);
+    EXPECT_EQ(host.Log().Dropped(), 901u);
+    const auto records = host.Log().Snapshot();
+    EXPECT_EQ(records.front().sequence, 901u);  // the latest, in order
+    EXPECT_EQ(records.back().sequence, 1000u);
+    uint64_t logCalls = 0;
+    for (const CallTally& tally : host.Log().Tallies())
+        logCalls += tally.operation == "Log" ? tally.calls : 0;
+    EXPECT_EQ(logCalls, 1001u);  // every call counted, kept or not
+
+    const auto lines = host.LogLines();
+    ASSERT_EQ(lines.size(), 11u);  // 10 of level 1, and the error however much came before
+    EXPECT_EQ(lines.front().text, "line 990");
+    EXPECT_EQ(lines.back().text, "the one error");
+    EXPECT_EQ(host.LogLinesDropped(), 990u);
+}
+
 }  // namespace varnix::emulator::testing

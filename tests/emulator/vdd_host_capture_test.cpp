@@ -165,4 +165,18 @@ TEST(VddHostCapture, WithoutTheSimulationExportsOnlyTheHostsOwnChecksRun) {
 }
 
 }  // namespace
+// A plug-in that logs on every push once grew vdd-host by a record and a
+// line a push; the capture keeps a window of its log and says what it let go.
+TEST(VddHostCapture, AChattyPlugInIsHeardInABoundedWindow) {
+    const ProcessResult run =
+        RunVddHost("capture --duration 3 --module " + BinDir() + "/emulator_broken_chatty.vdd");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("vdd-host: PASS"), std::string::npos) << run.output;
+    const size_t said = run.output.find("plug-in log: ");
+    ASSERT_NE(said, std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("earlier lines not kept (the last 1000 of each level are)", said),
+              std::string::npos)
+        << run.output;
+}
+
 }  // namespace varnix::emulator::testing

@@ -220,14 +220,15 @@ CaptureFacts GatherFacts(emulator::TestHost& host, const CaptureRun& run, size_t
     for (const auto& registration : host.Registrations())
         facts.refusedDevices += registration.accepted ? 0 : 1;
     std::map<std::string, std::set<uint64_t>> callThreadIds;
-    for (const emulator::CallRecord& call : host.Log().Snapshot()) {
+    for (const emulator::CallTally& tally : host.Log().Tallies()) {
         // The host's own records of its calls into the plug-in are not the plug-in's calls.
-        if (call.operation == emulator::op::kPushSamples ||
-            call.operation.rfind("export:", 0) == 0 || call.operation.rfind("IDevice::", 0) == 0) {
+        if (tally.operation == emulator::op::kPushSamples ||
+            tally.operation.rfind("export:", 0) == 0 ||
+            tally.operation.rfind("IDevice::", 0) == 0) {
             continue;
         }
-        ++facts.callThreads[call.threadName].first;
-        callThreadIds[call.threadName].insert(call.thread);
+        facts.callThreads[tally.threadName].first += tally.calls;
+        callThreadIds[tally.threadName].insert(tally.thread);
     }
     for (auto& [name, use] : facts.callThreads) use.second = callThreadIds[name].size();
     return facts;
@@ -275,10 +276,16 @@ void SetTriggers(emulator::TestHost& host, const HostOptions& options) {
     host.SetParameter("", "TriggerOutputs", options.triggerOutputs);
 }
 
-// [host] The plug-in's own level-3 lines, after the summary.
+// [host] The plug-in's own level-3 lines, after the summary, and how many
+// lines of its log were let go.
 void PrintPluginErrors(const emulator::TestHost& host) {
     for (const emulator::LogLine& line : host.LogLines()) {
         if (line.level >= 3) std::cout << "plug-in error: " << line.text << "\n";
+    }
+    const uint64_t dropped = host.LogLinesDropped();
+    if (dropped > 0) {
+        std::cout << "plug-in log: " << dropped << " earlier lines not kept (the last "
+                  << kLogLineWindow << " of each level are)\n";
     }
 }
 

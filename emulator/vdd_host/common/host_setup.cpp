@@ -19,6 +19,10 @@ void ConfigureHost(emulator::TestHost& host, const HostOptions& options, FILE* t
     settings.keepPushRecords = false;
     settings.keepPushValues = false;
     settings.logPushes = options.trace;
+    // A plug-in that logs on every frame would otherwise grow the host by a
+    // record and a line a frame: only the latest are kept, the rest counted.
+    host.Log().KeepLast(kCallLogWindow);
+    host.KeepLastLogLines(kLogLineWindow);
 
     auto& faults = host.Faults();
     for (const std::string& device : options.refuseDevices) {

@@ -9,6 +9,10 @@
 
 namespace varnix::vddhost {
 
+// Records of the host's call log kept, and log lines kept per level.
+constexpr size_t kCallLogWindow = 10000;
+constexpr size_t kLogLineWindow = 1000;
+
 // [host] Before the module is driven. With options.trace every call between
 // host and plug-in is printed to `trace` as it happens (from whichever
 // thread makes it; lines are written whole).
