@@ -5,6 +5,7 @@
 
 #include "acquisition/acquisition_context.h"
 #include "host/host_interfaces.h"
+#include "tests/support/host_doubles.h"
 
 #include <atomic>
 #include <cstdint>
@@ -23,17 +24,11 @@ inline int64_t MonotonicNs() {
 // push time in the slot of its push number while slots remain; [host]
 // [acquisition] the other operations answer success and leave parameters at
 // their defaults (every trigger reads false).
-class NullContext final : public ViconDigitalDevice::IDeviceContext {
+class NullContext final : public host_doubles::ContextBase {
 public:
     // [host] Reserves room for the times of `capacity` pushes (0: count only).
     explicit NullContext(size_t capacity = 0) : pushTimesNs_(capacity, 0) {}
 
-    ViconDigitalDevice::IHostResult GetParameterValue(ViconDigitalDevice::IParameterValue&,
-                                                      const char*, const char*) override {
-        return {nullptr};
-    }
-    void Unused1() override {}
-    uint32_t GetEntryCount() override { return 0; }
     ViconDigitalDevice::IHostResult FillEntries(int32_t*, void**, int32_t* flag) override {
         if (flag != nullptr) *flag = 0;
         return {nullptr};
@@ -47,7 +42,6 @@ public:
         pushes_.store(number + 1, std::memory_order_release);
         return {nullptr};
     }
-    bool RequestUpdate() override { return true; }
 
     // [any] Pushes taken so far.
     uint64_t Pushes() const { return pushes_.load(std::memory_order_acquire); }
@@ -61,16 +55,7 @@ private:
 };
 
 // A session declaration that accepts everything. [host], lent for one call.
-class NullDeclaration final : public ViconDigitalDevice::ISessionDeclaration {
-public:
-    ViconDigitalDevice::IHostResult SetPeriod(int64_t) override { return {nullptr}; }
-    ViconDigitalDevice::IHostResult DeclareSignal(const char*, int32_t, int32_t, int32_t, int32_t,
-                                                  bool) override {
-        return {nullptr};
-    }
-    void SetOption(int32_t) override {}
-    ViconDigitalDevice::IHostResult SetValueCount(int32_t) override { return {nullptr}; }
-};
+class NullDeclaration final : public host_doubles::DeclarationBase {};
 
 // What acquisition asks of a plug-in, for benchmarks that drive its pieces
 // directly: no list of its own, and nobody to tell.

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "host/host_interfaces.h"
+#include "tests/support/host_doubles.h"
 
 #include <dlfcn.h>
 
@@ -16,31 +17,15 @@
 
 namespace contract {
 
-struct LogLine {
-    std::string text;
-    int32_t level;
-};
+using LogLine = host_doubles::RecordingServices::Line;
 
-class RecordingServices : public ViconDigitalDevice::IHostServices {
+// The host's services with timebase 1000000 and start code 7.
+class RecordingServices : public host_doubles::RecordingServices {
 public:
-    void Log(const char* text, int32_t level) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        lines_.push_back({text ? text : "(null)", level});
-    }
-    uint32_t GetTimebase() override { return 1000000; }
-    int32_t GetStartCode() override { return 7; }
-
-    std::vector<LogLine> Lines() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return lines_;
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<LogLine> lines_;
+    RecordingServices() : host_doubles::RecordingServices(1000000, 7) {}
 };
 
-class CountingBuilder : public ViconDigitalDevice::IDeviceDefinitionBuilder {
+class CountingBuilder : public host_doubles::BuilderBase {
 public:
     using Result = ViconDigitalDevice::IHostResult;
     Result DefineDevice(const char*, const char*, const char*, const char*, const char*,

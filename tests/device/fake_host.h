@@ -1,5 +1,5 @@
-// Hand-written stand-ins for the host's objects, recording what the plug-in
-// does to them. Shared by the device and acquisition tests.
+// Stand-ins for the host's objects, recording what the plug-in does to
+// them, on the do-nothing bases of tests/support/host_doubles.h. Shared by the device and acquisition tests.
 #pragma once
 
 #include "device/parameter_value_bool.h"
@@ -19,17 +19,7 @@
 namespace fake {
 
 // A host error that counts its releases.
-class Error final : public ViconDigitalDevice::IHostError {
-public:
-    explicit Error(std::string text) : text_(std::move(text)) {}
-    const char* Text() override { return text_.c_str(); }
-    void Unused1() override {}
-    void Release() override { ++releases; }
-    std::atomic<int> releases{0};
-
-private:
-    std::string text_;
-};
+using Error = host_doubles::CountingError;
 
 inline ViconDigitalDevice::IHostResult Ok() {
     return {nullptr};
@@ -38,36 +28,8 @@ inline ViconDigitalDevice::IHostResult Fail(Error& error) {
     return {&error};
 }
 
-class Services final : public ViconDigitalDevice::IHostServices {
-public:
-    void Log(const char* text, int32_t level) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        lines_.push_back({level, text});
-    }
-    uint32_t GetTimebase() override { return timebase; }
-    int32_t GetStartCode() override { return startCode; }
-
-    struct Line {
-        int32_t level;
-        std::string text;
-    };
-    std::vector<Line> Lines() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return lines_;
-    }
-    size_t CountAtLevel(int32_t level) {
-        size_t n = 0;
-        for (const Line& line : Lines()) n += line.level == level ? 1 : 0;
-        return n;
-    }
-
-    uint32_t timebase = 1000;
-    int32_t startCode = 0;
-
-private:
-    std::mutex mutex_;
-    std::vector<Line> lines_;
-};
+// Host services that keep every line (timebase 1000, start code 0).
+using Services = host_doubles::RecordingServices;
 
 // One recorded push, with a copy of the values the host was lent.
 struct Push {
@@ -95,7 +57,6 @@ public:
         }
         return failParameters ? Fail(error) : Ok();
     }
-    void Unused1() override {}
     uint32_t GetEntryCount() override { return entryCount; }
     ViconDigitalDevice::IHostResult FillEntries(int32_t*, void** entries, int32_t* flag) override {
         fillCalls++;

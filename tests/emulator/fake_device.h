@@ -2,28 +2,21 @@
 #pragma once
 
 #include "host/host_interfaces.h"
+#include "tests/support/host_doubles.h"
 
 namespace varnix::emulator::testing {
 
-class FakeDevice : public ViconDigitalDevice::IDevice {
+class FakeDevice : public host_doubles::DeviceBase {
 public:
     bool AttachContext(ViconDigitalDevice::IDeviceContext* context) override {
         context_ = context;
         return context->RequestUpdate();
     }
-    void RefreshEntries() override {}
     bool DeclareSession(int32_t, ViconDigitalDevice::ISessionDeclaration* declaration) override {
         Release(declaration->SetPeriod(500000));
         Release(declaration->SetValueCount(valueCount));
         declaration->SetOption(0);
         return true;
-    }
-    void SessionOpened() override {}
-    void SoftwareStartTrigger() override {}
-    void SessionClosed() override {}
-    void GetStatus(int32_t* readyState, bool* redeclare) override {
-        *readyState = 1;
-        *redeclare = false;
     }
 
     static void Release(ViconDigitalDevice::IHostResult result) {

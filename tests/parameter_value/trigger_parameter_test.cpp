@@ -12,14 +12,7 @@ namespace {
 
 using namespace ViconDigitalDevice;
 
-class CountingError final : public IHostError {
-public:
-    const char* Text() override { return "refused"; }
-    void Unused1() override { ++unusedCalls; }
-    void Release() override { ++releases; }
-    int releases = 0;
-    int unusedCalls = 0;
-};
+using host_doubles::CountingError;
 
 enum class Fill { Nothing, AssignBytes, SetValue };
 
@@ -43,15 +36,6 @@ public:
         }
         return IHostResult{fail ? &error : nullptr};
     }
-    void Unused1() override {}
-    uint32_t GetEntryCount() override { return 0; }
-    IHostResult FillEntries(int32_t*, void**, int32_t*) override { return {nullptr}; }
-    IHostResult PushSamples(int32_t, int64_t, int32_t, const int32_t*, int32_t, const float*,
-                            int32_t) override {
-        return {nullptr};
-    }
-    bool RequestUpdate() override { return true; }
-
     Fill fill = Fill::Nothing;
     uint8_t byte = 1;
     bool answer = true;
