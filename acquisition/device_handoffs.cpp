@@ -74,14 +74,6 @@ void DeviceHandoffs::StopThreads(std::vector<Slot>& slots) {
     slots.clear();
 }
 
-size_t DeviceHandoffs::RunningThreads() const {
-    size_t running = 0;
-    for (const Slot& slot : slots_) {
-        running += slot.thread != nullptr ? 1 : 0;
-    }
-    return running;
-}
-
 bool DeviceHandoffs::StartThread(size_t index) {
     Slot& slot = slots_[index];
     try {

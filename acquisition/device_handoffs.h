@@ -45,9 +45,6 @@ public:
     // only at a gate; does not allocate (but for a retried thread start).
     void HandOff(const float* samples);
 
-    // Hand-off threads running now (one per device whose start succeeded).
-    size_t RunningThreads() const;
-
 private:
     struct Slot {
         std::unique_ptr<HandoffThread> thread;  // null while it could not be started

@@ -7,11 +7,12 @@
 // push. The mutex guards the count only and is never held while the host or
 // the station is called.
 //
-// A taken gate is always given back: by the delivery in flight once the host
-// returns from its push, or at once by the loop when a hand-off cannot start.
-// So a wait on the gate is bounded by one push of the host, the same push a
-// stop of acquisition waits for anyway; a stop therefore does not cut the
-// wait short, and a frame once polled reaches every device.
+// A taken gate is always given back, by the delivery in flight once the host
+// returns from its push: the loop takes a device's gate only when the
+// device's hand-off thread runs, so no gate is taken that no delivery would
+// give back. So a wait on the gate is bounded by one push of the host, the
+// same push a stop of acquisition waits for anyway; a stop therefore does
+// not cut the wait short, and a frame once polled reaches every device.
 #pragma once
 
 #include "platform/platform.h"
@@ -36,7 +37,7 @@ public:
     // Locks briefly; does not allocate.
     bool TryTakeGate();
 
-    // [handoff][acquisition] Gives the gate back and wakes the waiter.
+    // [handoff] Gives the gate back and wakes the waiter.
     // Locks briefly; does not block otherwise; does not allocate.
     void ReleaseGate();
 

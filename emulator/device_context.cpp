@@ -243,7 +243,6 @@ void HostDeviceContext::CheckAgainstDefinition(const PushRecord& push) {
 
 bool HostDeviceContext::RequestUpdate() {
     core_.Enter("RequestUpdate", name_, name_, true, false);
-    requestUpdates_.fetch_add(1);
     return core_.settings.requestUpdateAnswer.load();
 }
 

@@ -61,7 +61,6 @@ public:
     bool RequestUpdate() override;
 
     // ---- the host's side ---------------------------------------------------
-    size_t Index() const { return index_; }
     const std::string& Name() const { return name_; }
     const std::optional<DeviceDefinition>& Definition() const { return definition_; }
 
@@ -82,7 +81,6 @@ public:
     // The kept push records (none while HostSettings::keepPushRecords is off).
     std::vector<PushRecord> Pushes() const;
     uint64_t PushCount() const { return pushCount_.load(); }
-    uint64_t RequestUpdates() const { return requestUpdates_.load(); }
 
 private:
     void CheckPush(const PushRecord& push, const int32_t* channelIndices, const float* values);
@@ -100,7 +98,6 @@ private:
     const std::optional<DeviceDefinition> definition_;
     std::atomic<int> pushesInFlight_{0};                  // [handoff] in and out of PushSamples
     std::atomic<uint64_t> pushCount_{0};                  // [handoff] counts, [host] reads
-    std::atomic<uint64_t> requestUpdates_{0};             // [host][acquisition] count
     std::atomic<bool> reportedMissingDefinition_{false};  // [handoff]
 
     // [host] declares and sets parameters, [acquisition] reads parameters,

@@ -6,7 +6,9 @@
 # writing capture.csv and capture.svg in the current folder.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-"$here/scripts/setup.sh" "$here/build"
+# Only what the capture runs: vdd-host, the module and the station beside it
+# (the tests build in scripts/run-tests.sh).
+VARNIX_BUILD_TARGETS="vdd-host VarnixViconPlugin VarnixAPI2" "$here/scripts/setup.sh" "$here/build"
 if [ $# -eq 0 ]; then
   set -- --duration 5 --csv capture.csv --plot capture.svg
 fi

@@ -3,6 +3,8 @@
 # missing and only as root), then configures and builds one build folder.
 #   scripts/setup.sh [build-folder] [extra cmake arguments...]
 #   scripts/setup.sh --packages-only
+#   VARNIX_BUILD_TARGETS="vdd-host ..." scripts/setup.sh   build only these targets
+#     (and what they need); default: everything, the tests included
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$here/build}"
@@ -30,4 +32,9 @@ fi
 [ "$build" = "--packages-only" ] && exit 0
 
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE="${VARNIX_BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
-cmake --build "$build" -j "$(nproc)"
+if [ -n "${VARNIX_BUILD_TARGETS:-}" ]; then
+  read -r -a targets <<<"$VARNIX_BUILD_TARGETS"
+  cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
+else
+  cmake --build "$build" -j "$(nproc)"
+fi

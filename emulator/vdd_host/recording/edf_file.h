@@ -43,7 +43,6 @@ public:
     // record duration in EDFlib's units of 10 us. False with `error` set.
     bool Open(const std::string& path, EdfKind kind, const std::vector<EdfSignal>& signals,
               int recordUnits, const std::string& recording, std::string& error);
-    bool IsOpen() const { return handle_ >= 0; }
 
     // The wall-clock time of the first sample, to the second (cut, not
     // rounded); only before the first record.

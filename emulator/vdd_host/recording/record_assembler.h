@@ -77,7 +77,6 @@ public:
     const DeviceAssembly& Device(size_t device) const;
     uint64_t Clipped(size_t signal) const { return clips_.at(signal).total; }
     const std::vector<EdfSignal>& Signals() const { return signals_; }
-    int64_t RecordsOut() const { return firstRecord_; }
 
 private:
     struct Run {  // a stretch of lost or clipped samples, positions in samples
