@@ -120,7 +120,7 @@ struct ValidateTally {
 RoundProcessEnd RunOneRound(const HostOptions& options, uint64_t seed, int round, int last,
                             const CaptureInterrupt& interrupt, ValidateTally& tally) {
     const RoundPlan plan = DrawRound(seed, round, options.strictness);
-    const RoundProcessEnd end = RunRoundProcess(
+    RoundProcessEnd end = RunRoundProcess(
         [&](int journalFd) {
             RoundJournal journal(journalFd);
             return RunRound(plan, options, journal);
