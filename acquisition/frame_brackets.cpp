@@ -32,13 +32,13 @@ bool Better(const PhaseConsensus& candidate, const PhaseConsensus& best) {
 
 }  // namespace
 
-PhaseConsensus BestPhase(const ConsensusRing& ring, double periodNs) {
+PhaseConsensus BestPhase(const ConsensusRing& ring, double periodNs, double slackNs) {
     std::array<Edge, 2 * kConsensusBrackets> edges{};
     const size_t count = ring.Size();
     for (size_t i = 0; i < count; ++i) {
         const double shift = static_cast<double>(ring[i].frame) * periodNs;
-        edges[2 * i] = {ring[i].afterNs - shift, +1};
-        edges[2 * i + 1] = {ring[i].byNs - shift, -1};
+        edges[2 * i] = {ring[i].afterNs - shift - slackNs, +1};
+        edges[2 * i + 1] = {ring[i].byNs - shift + slackNs, -1};
     }
     // At one position a bracket that closes there still holds it; one that
     // opens there holds only what follows: closings go first.

@@ -60,13 +60,14 @@ using PeriodRing = BracketRing<kPeriodBrackets>;
 // The phases (a frame's moment less frame x period) that the most brackets
 // of `ring` allow at `periodNs`, as the half-open span (lowNs, highNs]. A
 // frame held back by the station, or one that came unusually late, only
-// lowers `agreeing`: the rest still pin the phase.
+// lowers `agreeing`: the rest still pin the phase. `slackNs` widens every
+// bracket by that much on each side (to ask whether frames agree within it).
 struct PhaseConsensus {
     size_t agreeing = 0;
     double lowNs = 0.0;
     double highNs = 0.0;
 };
-PhaseConsensus BestPhase(const ConsensusRing& ring, double periodNs);
+PhaseConsensus BestPhase(const ConsensusRing& ring, double periodNs, double slackNs = 0.0);
 
 // The period within an octave either side of `aroundNs` that the most
 // brackets of `ring` agree with (the nearest to `aroundNs` among equals),

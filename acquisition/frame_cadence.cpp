@@ -26,8 +26,15 @@ constexpr int kMaxSettleBack = 6;  // found first in a row: the span the poll mo
 constexpr double kStepNs = 200 * kUs;  // the quantile tracker's step
 constexpr double kEvenQuantile = 0.9;  // frames on time: poll just after nearly all
 constexpr double kUnevenQuantile = 0.5;
-constexpr size_t kUnevenDisagreeing = 2;  // recent brackets off any single line
-constexpr double kSpreadDecay = 0.99;     // per frame
+constexpr double kSpreadDecay = 0.99;  // per frame
+// Frames count as uneven for 64 frames after one was not there yet at its
+// first retry (0.5 ms after its first poll found nothing), or was there at a
+// poll 1 ms or more before its first poll. Just after the 90 % point a poll
+// cannot see the second: every 16th frame is first looked for 1 ms early.
+constexpr double kUnevenLateNs = 0.45 * kMs;
+constexpr int64_t kProbeEvery = 16;
+constexpr double kProbeEarlyNs = 1 * kMs;
+constexpr int kUnevenHoldFrames = 64;
 
 constexpr int kCheckAfterFound = 12;  // first polls found in a row, then a backlog check
 constexpr int kCheckEvery = 4;
@@ -85,6 +92,8 @@ void FrameCadence::Search() {
     settledFrames_ = 0;
     spreadNs_ = 0.0;
     uneven_ = false;
+    unevenHold_ = 0;
+    probing_ = false;
     catchingUp_ = false;
 }
 
@@ -95,6 +104,9 @@ void FrameCadence::Polled(Clock::time_point at, bool found) {
     lastFound_ = found;
     if (!found) {
         lastMissNs_ = atNs;
+        if (firstMissNs_ == kNoLowerBound && atNs >= pollNs_ - kTieNs) {
+            firstMissNs_ = atNs;  // the frame's first poll (not a probe) found nothing
+        }
         catchingUp_ = false;
         return;
     }
@@ -106,6 +118,7 @@ void FrameCadence::Polled(Clock::time_point at, bool found) {
     catchingUp_ = catchingUp_ || checking;
     lastFrameNs_ = atNs;
     lastMissNs_ = kNoLowerBound;
+    firstMissNs_ = kNoLowerBound;
 }
 
 void FrameCadence::TakeFrame(double atNs, bool checking) {
@@ -194,7 +207,6 @@ void FrameCadence::Settle() {
 
 void FrameCadence::TrackFrame(const FrameBracket& bracket) {
     recent_.Add(bracket);
-    uneven_ = recent_.Size() - BestPhase(recent_, periodNs_).agreeing >= kUnevenDisagreeing;
     const bool onTime = bracket.afterNs < pollNs_ - kTieNs;  // no empty poll since its first
     const bool lateWake = onTime && bracket.byNs > pollNs_ + kLateWakeNs;
     double step = 0.0;
@@ -202,6 +214,13 @@ void FrameCadence::TrackFrame(const FrameBracket& bracket) {
         if (!onTime) {
             spreadNs_ = std::max(spreadNs_, bracket.byNs - pollNs_);
             NotePeriodBracket(bracket);
+        }
+        const bool early = probing_ && bracket.byNs < pollNs_ - kTieNs;
+        // Retries go 0.5 ms after the first poll found nothing, however late
+        // that poll woke: a retry that finds nothing too is a frame late.
+        const bool late = !onTime && bracket.afterNs >= firstMissNs_ + kUnevenLateNs;
+        if (early || late) {
+            unevenHold_ = kUnevenHoldFrames;  // frames spread over a millisecond or more
         }
         const double doublings =
             onTime
@@ -211,10 +230,13 @@ void FrameCadence::TrackFrame(const FrameBracket& bracket) {
         step = kStepNs * std::exp2(doublings) * (quantile - (onTime ? 1.0 : 0.0));
     }
     foundInARow_ = onTime ? foundInARow_ + 1 : 0;
+    unevenHold_ = std::max(unevenHold_ - 1, 0);
+    uneven_ = unevenHold_ > 0;
     spreadNs_ *= kSpreadDecay;
     ++frame_;
     pollNs_ += step + periodNs_;
     missedWindows_ = 0;
+    probing_ = !uneven_ && frame_ % kProbeEvery == 0;
 }
 
 void FrameCadence::NotePeriodBracket(const FrameBracket& bracket) {
@@ -283,17 +305,14 @@ double FrameCadence::NextPollNs(double nowNs) {
         return nowNs + kPauseNs;
     }
     if (lastFound_) {
-        return std::max(nowNs, pollNs_);
+        const double probe = mode_ == Mode::kTracking && probing_ ? kProbeEarlyNs : 0.0;
+        return std::max(nowNs, pollNs_ - probe);
     }
     if (nowNs < pollNs_ - kTieNs) {
         return pollNs_;
     }
     if (nowNs < pollNs_ + WindowNs()) {
-        // Frames that come unevenly, over more than a step, are looked for a
-        // step at a time: the half step would mostly add a poll.
-        const bool spreadOut = uneven_ && spreadNs_ > kRetryStepNs;
-        const bool first = nowNs < pollNs_ + kFirstRetryNs && !spreadOut;
-        const double gap = first ? kFirstRetryNs : kRetryStepNs;
+        const double gap = nowNs < pollNs_ + kFirstRetryNs ? kFirstRetryNs : kRetryStepNs;
         return std::max(nowNs, lastMissNs_ + gap);
     }
     if (mode_ == Mode::kSettling) {

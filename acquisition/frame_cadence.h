@@ -18,10 +18,11 @@
 //    there 180 us later): it sits just after the frame, and the one poll in
 //    ten that comes too early keeps it there as the clock drifts. A frame not
 //    there is polled again 0.5 ms later, then every 1 ms, while within a
-//    window of the frames' spread. When frames come unevenly (recent brackets
-//    disagree with any single line), the point moves to the median instead:
-//    a poll then waits at most a step, not the whole spread. The period is
-//    refined by least squares through the last 64 brackets of such retries.
+//    window of the frames' spread. When frames come unevenly (one not there
+//    at its first retry, or one there at a poll 1 ms early, which every 16th
+//    frame gets), the point moves to the median for 64 frames: a frame then
+//    waits at most about a step, not the whole spread. The period is refined
+//    by least squares through the last 64 brackets of such retries.
 // Frames held back past the window are owed and taken at once with the next
 // one; no frame for more than two periods, or a missed window twice in a row,
 // goes back to searching. A frame found by a backlog check that the line did
@@ -95,7 +96,8 @@ private:
     bool originSet_ = false;
     Clock::time_point origin_{};
 
-    double lastMissNs_ = kNoLowerBound;  // the last empty poll since the last frame
+    double lastMissNs_ = kNoLowerBound;   // the last empty poll since the last frame
+    double firstMissNs_ = kNoLowerBound;  // the first at or after the frame's first poll
     double lastFrameNs_ = kNoLowerBound;
     bool lastFound_ = true;
     bool checking_ = false;    // the poll now made looks for a backlog
@@ -113,6 +115,8 @@ private:
     int foundInARow_ = 0;    // frames found at their first poll, in a row
     double spreadNs_ = 0.0;  // how long after the first poll frames were found
     bool uneven_ = false;
+    int unevenHold_ = 0;    // frames still counted uneven after a probe found one early
+    bool probing_ = false;  // the next frame is first looked for early
 };
 
 }  // namespace varnix

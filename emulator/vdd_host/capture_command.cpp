@@ -128,7 +128,10 @@ void Pulse(CaptureRun& run, bool start) {
 void CloseSessionOutputs(CaptureRun& run) {
     const std::optional<DriftResult> drift = run.drift.EndSession();
     if (!run.outputs.edf) return;
-    if (drift) run.outputs.edf->Note(drift->lastPushNs, DriftLine(*drift));
+    if (drift) {
+        for (const std::string& text : DriftAnnotations(*drift))
+            run.outputs.edf->Note(drift->lastPushNs, text);
+    }
     run.outputs.edf->BeginClosing();
     const int64_t deadlineNs =
         emulator::MonotonicNowNs() + std::chrono::nanoseconds(kEdfCatchUp).count();

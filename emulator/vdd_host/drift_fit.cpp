@@ -79,6 +79,14 @@ std::string DriftLine(const DriftResult& result) {
     return line;
 }
 
+std::vector<std::string> DriftAnnotations(const DriftResult& result) {
+    char drift[64], period[64];
+    std::snprintf(drift, sizeof drift, "clock drift %+.1f +- %.1f ppm", result.driftPpm,
+                  result.marginPpm);
+    std::snprintf(period, sizeof period, "frame period %.5f ms", result.periodS * 1e3);
+    return {drift, period};
+}
+
 void SummariseDrift(const std::vector<DriftResult>& results, bool quiet, std::ostream& out,
                     std::ostream& warnings) {
     for (const DriftResult& result : results) {

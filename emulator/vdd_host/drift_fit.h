@@ -64,6 +64,11 @@ private:
 // +300.1 +- 0.8 ppm (95 %) over 4440 frames in 59.9 s, session 1"
 std::string DriftLine(const DriftResult& result);
 
+// The same for a BDF+/EDF+ file, as annotations short enough to be kept
+// whole (40 characters): "clock drift +300.1 +- 0.8 ppm", "frame
+// period 13.49596 ms".
+std::vector<std::string> DriftAnnotations(const DriftResult& result);
+
 // [host] One line per session (unless `quiet`), and a warning line on
 // `warnings` for each drift beyond kDriftWarningPpm.
 void SummariseDrift(const std::vector<DriftResult>& results, bool quiet, std::ostream& out,

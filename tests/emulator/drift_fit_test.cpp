@@ -75,6 +75,12 @@ TEST(DriftFitTest, ALineThroughTheFramesGivesTheDriftItsMarginAndAWarningBeyond5
     EXPECT_NE(warnings.str().find("warning: session 2: the station's clock runs -800 ppm"),
               std::string::npos)
         << warnings.str();
+    for (const DriftResult& result : fit.Results()) {
+        for (const std::string& text : DriftAnnotations(result))
+            EXPECT_LE(text.size(), 40u) << "an annotation is kept whole: " << text;
+    }
+    EXPECT_EQ(DriftAnnotations(fit.Results()[0])[0], "clock drift +299.6 +- 0.7 ppm");
+
     std::ostringstream quiet, quietWarnings;
     SummariseDrift(fit.Results(), true, quiet, quietWarnings);
     EXPECT_EQ(quiet.str(), "");
