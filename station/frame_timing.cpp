@@ -45,11 +45,13 @@ int64_t FrameTiming::DueNs(uint64_t k) const {
         return static_cast<int64_t>(k + 1) * periodNs_;
     }
     const double before = PeriodAt(periodNs_, options_.clockDriftPpm);
-    if (!options_.driftStep || number * before <= options_.driftStep->afterMs * 1e6) {
+    const double stepNs =
+        options_.driftStep ? static_cast<double>(options_.driftStep->afterMs) * 1e6 : 0.0;
+    if (!options_.driftStep || number * before <= stepNs) {
         return std::llround(number * before);
     }
     // The frames due by the step keep the old pace; the rest take the new one.
-    const double dueByStep = std::floor(options_.driftStep->afterMs * 1e6 / before);
+    const double dueByStep = std::floor(stepNs / before);
     const double after = PeriodAt(periodNs_, options_.driftStep->ppm);
     return std::llround(dueByStep * before + (number - dueByStep) * after);
 }
