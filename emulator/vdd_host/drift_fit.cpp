@@ -7,8 +7,10 @@ namespace varnix::vddhost {
 
 namespace {
 
-// A line needs frames spread over a while before its slope means anything.
-constexpr uint64_t kFewestFrames = 20;
+// The frames of one block: the least delayed of them is its lower edge.
+constexpr int64_t kBlockFrames = 32;
+// A line needs edges spread over a while before its slope means anything.
+constexpr uint64_t kFewestEdges = 4;
 constexpr double kShortestSpanS = 1.0;
 constexpr double kNinetyFivePercent = 1.96;  // standard errors
 
@@ -18,8 +20,18 @@ void DriftFit::BeginSession(int32_t session, double nominalPeriodS) {
     session_ = session;
     nominalS_ = nominalPeriodS;
     device_.reset();
-    sums_ = Sums{};
     lastFrame_ = -1;
+    frames_ = 0;
+    edge_ = Edge{};
+    sums_ = Sums{};
+}
+
+void DriftFit::Restart(int64_t frame, int64_t timeNs) {
+    firstFrame_ = frame;
+    firstNs_ = timeNs;
+    frames_ = 0;
+    edge_ = Edge{};
+    sums_ = Sums{};
 }
 
 // The frame's number is its first sample index over the samples per frame:
@@ -30,33 +42,48 @@ void DriftFit::Take(size_t device, const CapturedPush& push, const PushNotes& /*
     if (!device_) device_ = device;
     if (device != *device_) return;
     const int64_t frame = push.firstSampleIndex / push.samplesPerFrame;
-    if (frame <= lastFrame_) sums_ = Sums{};
-    if (sums_.n == 0) {
-        firstFrame_ = frame;
-        firstNs_ = push.timeNs;
-    }
+    if (frame <= lastFrame_ || frames_ == 0) Restart(frame, push.timeNs);
     lastFrame_ = frame;
     lastNs_ = push.timeNs;
+    ++frames_;
     const double k = static_cast<double>(frame - firstFrame_);
     const double t = static_cast<double>(push.timeNs - firstNs_) * 1e-9;
+    const int64_t block = (frame - firstFrame_) / kBlockFrames;
+    if (block != edge_.block) {
+        CloseBlock();
+        edge_ = Edge{block, 0, k, t};
+    }
+    ++edge_.frames;
+    if (t - k * nominalS_ < edge_.t - edge_.k * nominalS_) {
+        edge_.k = k;
+        edge_.t = t;
+    }
+}
+
+// A block's edge joins the line once the block is whole (or, at the end,
+// at least half full).
+void DriftFit::CloseBlock() {
+    if (edge_.block < 0 || edge_.frames * 2 < static_cast<uint64_t>(kBlockFrames)) return;
     ++sums_.n;
-    sums_.k += k;
-    sums_.t += t;
-    sums_.kk += k * k;
-    sums_.kt += k * t;
-    sums_.tt += t * t;
+    sums_.k += edge_.k;
+    sums_.t += edge_.t;
+    sums_.kk += edge_.k * edge_.k;
+    sums_.kt += edge_.k * edge_.t;
+    sums_.tt += edge_.t * edge_.t;
 }
 
 std::optional<DriftResult> DriftFit::EndSession() {
+    CloseBlock();
+    edge_ = Edge{};
     const double n = static_cast<double>(sums_.n);
     const double sxx = sums_.kk - sums_.k * sums_.k / n;
     const double sxy = sums_.kt - sums_.k * sums_.t / n;
     const double syy = sums_.tt - sums_.t * sums_.t / n;
     const double spanS = static_cast<double>(lastNs_ - firstNs_) * 1e-9;
-    if (sums_.n < kFewestFrames || spanS < kShortestSpanS || !(sxx > 0.0)) return std::nullopt;
+    if (sums_.n < kFewestEdges || spanS < kShortestSpanS || !(sxx > 0.0)) return std::nullopt;
     DriftResult result;
     result.session = session_;
-    result.frames = sums_.n;
+    result.frames = frames_;
     result.spanS = spanS;
     result.periodS = sxy / sxx;
     result.nominalS = nominalS_;
@@ -91,7 +118,7 @@ void SummariseDrift(const std::vector<DriftResult>& results, bool quiet, std::os
                     std::ostream& warnings) {
     for (const DriftResult& result : results) {
         if (!quiet) out << DriftLine(result) << "\n";
-        if (std::fabs(result.driftPpm) > kDriftWarningPpm) {
+        if (std::fabs(result.driftPpm) - result.marginPpm > kDriftWarningPpm) {
             char line[320];
             std::snprintf(line, sizeof line,
                           "vdd-host: warning: session %d: the station's clock runs %+.0f ppm "

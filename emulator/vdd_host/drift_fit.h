@@ -3,8 +3,15 @@
 // the host's monotonic clock at the push) gives the station's effective
 // frame period, and against the period its frame multiple announces, the
 // drift in parts per million. A station 100 ppm fast gains a sample every
-// 5 s at 2000 Hz; the line's uncertainty comes from how far the frames
-// scatter about it (the plug-in's wake-ups, the host's own scheduling).
+// 5 s at 2000 Hz.
+//
+// A frame reaches the host late, never early: the plug-in's wake-up, its
+// pass over the devices and the host's own scheduling only add, and on a
+// busy machine by milliseconds at a time. So the line goes through the
+// least delayed frame of every 32 (each block's lower edge), not through
+// them all: a stall bends a least-squares line through every frame, not one
+// through the lower edge. Its margin comes from how far those edges scatter
+// about it.
 #pragma once
 
 #include "emulator/vdd_host/push_sink.h"
@@ -29,11 +36,12 @@ struct DriftResult {
     double nominalS = 0.0;   // the one announced
     double driftPpm = 0.0;   // > 0: the station's clock runs fast
     double marginPpm = 0.0;  // 95 % of such fits lie within this of the truth
-    int64_t lastPushNs = 0;  // the host's clock at the last fitted frame
+    int64_t lastPushNs = 0;  // the host's clock at the last frame taken in
 };
 
 // [host] Takes the pushes of the first device that pushes in each session,
-// from PushChecker::Drain. Keeps running sums only: memory stays flat.
+// from PushChecker::Drain. Keeps running sums and one block's best frame:
+// memory stays flat.
 class DriftFit final : public PushSink {
 public:
     // Before the session's first push; `nominalPeriodS` 0: unknown (no fit).
@@ -48,6 +56,14 @@ private:
         uint64_t n = 0;
         double k = 0, t = 0, kk = 0, kt = 0, tt = 0;
     };
+    struct Edge {
+        int64_t block = -1;
+        uint64_t frames = 0;
+        double k = 0, t = 0;  // its least delayed frame
+    };
+
+    void Restart(int64_t frame, int64_t timeNs);
+    void CloseBlock();
 
     int32_t session_ = 0;
     double nominalS_ = 0.0;
@@ -56,6 +72,8 @@ private:
     int64_t lastFrame_ = -1;
     int64_t firstNs_ = 0;
     int64_t lastNs_ = 0;
+    uint64_t frames_ = 0;
+    Edge edge_;
     Sums sums_;
     std::vector<DriftResult> results_;
 };
@@ -70,7 +88,7 @@ std::string DriftLine(const DriftResult& result);
 std::vector<std::string> DriftAnnotations(const DriftResult& result);
 
 // [host] One line per session (unless `quiet`), and a warning line on
-// `warnings` for each drift beyond kDriftWarningPpm.
+// `warnings` for each drift beyond kDriftWarningPpm by more than its margin.
 void SummariseDrift(const std::vector<DriftResult>& results, bool quiet, std::ostream& out,
                     std::ostream& warnings);
 
