@@ -119,6 +119,14 @@ int VarnixSim_GetDeliveredFrame(uint64_t deliveryIndex, VarnixSimFrameInfo* info
     }
 }
 
+int VarnixSim_GetFrameTiming(uint64_t deliveryIndex, VarnixSimFrameTiming* timing) {
+    try {
+        return Station::Get().GetFrameTiming(deliveryIndex, timing) ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
 size_t VarnixSim_SensorCount(void) {
     try {
         return Station::Get().SensorCount();

@@ -21,6 +21,7 @@ void Station::BeginFlowLocked(int64_t atNs) {
     session_.flowing = true;
     session_.flowStartNs = atNs;
     session_.framesSinceFlowStart = 0;
+    timing_.Begin(static_cast<int64_t>(tables_.frameMultiple) * kBaseFramePeriodNs);
     // A recording's stop pulse is at its time in the recording: from the
     // moment its first frame began.
     if (session_.replayStopPending) {
@@ -59,19 +60,18 @@ void Station::ProduceUntilLocked(int64_t untilNs) {
     if (!ProducingLocked()) {
         return;
     }
-    const int64_t period = static_cast<int64_t>(tables_.frameMultiple) * kBaseFramePeriodNs;
     while (!session_.recordingEnded) {
-        const int64_t ready =
-            session_.flowStartNs + static_cast<int64_t>(session_.framesSinceFlowStart + 1) * period;
-        if (ready > untilNs) {
+        const uint64_t k = session_.framesSinceFlowStart;
+        const int64_t due = session_.flowStartNs + timing_.DueNs(k);
+        if (due > untilNs) {
             break;
         }
-        ProduceOneLocked(ready);
+        ProduceOneLocked(due, session_.flowStartNs + timing_.PollableNs(k));
         ++session_.framesSinceFlowStart;
     }
 }
 
-void Station::ProduceOneLocked(int64_t readyNs) {
+void Station::ProduceOneLocked(int64_t dueNs, int64_t readyNs) {
     QueuedFrame frame;
     if (!spareBuffers_.empty()) {
         frame.values = std::move(spareBuffers_.back());
@@ -85,6 +85,7 @@ void Station::ProduceOneLocked(int64_t readyNs) {
         return;
     }
     frame.sequence = session_.nextSequence++;
+    frame.dueNs = dueNs;
     frame.readyNs = readyNs;
     queue_.push_back(std::move(frame));
     ++counters_.framesProduced;

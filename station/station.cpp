@@ -111,6 +111,7 @@ void Station::ApplyProfileLocked(PreparedProfile prepared) {
     frames_ = std::move(prepared.frames);
     player_ = prepared.player;
     replayPulses_ = prepared.pulses;
+    timing_.Configure(profile_.timing, profile_.seed);
     session_ = Session{};
     scriptedPolls_.clear();
     ClearQueueLocked();

@@ -8,9 +8,11 @@
 // sleeping for a slow-answer fault, and the station calls nobody.
 //
 // Simulation mode has no thread of its own: every poll first produces the
-// frames whose ready time has passed (frame k after a start is ready at
-// t0 + (k+1) x frameMultiple x 13.5 ms) into a bounded queue, dropping the
-// oldest on overflow, then hands out the oldest. A replay profile is a
+// frames whose due time has passed (frame k after a start is due at
+// t0 + (k+1) x frameMultiple x 13.5 ms on a perfect clock; frame_timing.h
+// for a drifting one) into a bounded queue, dropping the oldest on overflow,
+// then hands out the oldest once it has become pollable (at once on a
+// perfect delivery; later with jitter, or with the next frame when held). A replay profile is a
 // simulation whose frames come from a recording (replay_setup.h): the same
 // clock, queue, triggers and faults; at the recording's end no more frames
 // are made until the next start, unless the profile loops.
@@ -21,6 +23,7 @@
 #include "contract/station_records.h"
 #include "delivered_frames.h"
 #include "frame_source.h"
+#include "frame_timing.h"
 #include "profile.h"
 #include "pulse_log.h"
 #include "recording_player.h"
@@ -90,6 +93,7 @@ public:
     void GetCounters(VarnixSimCounters* out);
     bool GetDeliveredFrame(uint64_t deliveryIndex, VarnixSimFrameInfo* info, float* values,
                            size_t capacity);
+    bool GetFrameTiming(uint64_t deliveryIndex, VarnixSimFrameTiming* timing);
 
     size_t SensorCount();
     int32_t SamplesPerFrame(size_t sensor);
@@ -115,7 +119,8 @@ private:
 
     struct QueuedFrame {
         uint64_t sequence = 0;
-        int64_t readyNs = 0;
+        int64_t dueNs = 0;
+        int64_t readyNs = 0;  // when it becomes pollable
         std::vector<float> values;
     };
     struct ScriptedPoll {
@@ -174,7 +179,7 @@ private:
     bool AnswersLocked() const;  // connected, with a usable profile or a script
     void AdvanceLocked(int64_t nowNs);
     void ProduceUntilLocked(int64_t untilNs);
-    void ProduceOneLocked(int64_t readyNs);
+    void ProduceOneLocked(int64_t dueNs, int64_t readyNs);
     void BeginFlowLocked(int64_t atNs);
     void DisconnectLocked();
     void StartPulseLocked(int64_t atNs, int32_t source);
@@ -183,7 +188,7 @@ private:
     void ClearQueueLocked();
     void HaltLocked();  // no flow, no pending pulse, an empty queue
     bool ProducingLocked() const;
-    bool DeliverLocked(VarnixFrameBuf* frame, uint64_t sequence, int64_t readyNs,
+    bool DeliverLocked(VarnixFrameBuf* frame, uint64_t sequence, int64_t dueNs, int64_t readyNs,
                        std::vector<float>&& values);
     void FillMetadataLocked(VarnixMetadataBuf* pb);
     void SleepIfSlow() const;
@@ -208,6 +213,7 @@ private:
     // simulation mode (a replay included)
     Session session_;
     std::unique_ptr<FrameSource> frames_;  // never null once loaded
+    FrameTiming timing_;                   // when its frames are due and pollable
     RecordingPlayer* player_ = nullptr;    // frames_ when it plays a recording
     ReplayPulses replayPulses_;
     std::deque<QueuedFrame> queue_;

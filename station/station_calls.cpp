@@ -160,18 +160,19 @@ bool Station::PollData(VarnixFrameBuf* frame) {
         if (!poll.frame) {
             return false;
         }
-        return DeliverLocked(frame, counters_.framesDelivered, now, std::move(poll.values));
+        return DeliverLocked(frame, counters_.framesDelivered, now, now, std::move(poll.values));
     }
-    if (queue_.empty()) {
+    // Due is not yet pollable: a jittered or held delivery comes later.
+    if (queue_.empty() || queue_.front().readyNs > now) {
         return false;
     }
     QueuedFrame next = std::move(queue_.front());
     queue_.pop_front();
-    return DeliverLocked(frame, next.sequence, next.readyNs, std::move(next.values));
+    return DeliverLocked(frame, next.sequence, next.dueNs, next.readyNs, std::move(next.values));
 }
 
-bool Station::DeliverLocked(VarnixFrameBuf* frame, uint64_t sequence, int64_t readyNs,
-                            std::vector<float>&& values) {
+bool Station::DeliverLocked(VarnixFrameBuf* frame, uint64_t sequence, int64_t dueNs,
+                            int64_t readyNs, std::vector<float>&& values) {
     // The array handed out by the previous poll may be reused from now on.
     if (spareBuffers_.size() <= profile_.queueCapacity + 1) {
         spareBuffers_.push_back(std::move(current_));
@@ -186,7 +187,7 @@ bool Station::DeliverLocked(VarnixFrameBuf* frame, uint64_t sequence, int64_t re
     info.readyTimeNs = readyNs;
     info.deliveredTimeNs = MonotonicNowNs();
     info.valueCount = static_cast<uint32_t>(current_.size());
-    delivered_.Record(info, current_.data(), current_.size());
+    delivered_.Record(info, dueNs, current_.data(), current_.size());
     ++counters_.framesDelivered;
     return true;
 }

@@ -24,6 +24,23 @@ bool Station::GetDeliveredFrame(uint64_t deliveryIndex, VarnixSimFrameInfo* info
     return delivered_.Get(deliveryIndex, info, values, capacity);
 }
 
+bool Station::GetFrameTiming(uint64_t deliveryIndex, VarnixSimFrameTiming* timing) {
+    if (timing == nullptr) {
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    VarnixSimFrameInfo info{};
+    int64_t dueNs = 0;
+    if (!delivered_.Get(deliveryIndex, &info, nullptr, 0) ||
+        !delivered_.GetDue(deliveryIndex, dueNs)) {
+        return false;
+    }
+    timing->dueTimeNs = dueNs;
+    timing->pollableTimeNs = info.readyTimeNs;
+    timing->deliveredTimeNs = info.deliveredTimeNs;
+    return true;
+}
+
 size_t Station::SensorCount() {
     std::lock_guard<std::mutex> lock(mutex_);
     EnsureLoadedLocked();

@@ -4,6 +4,7 @@
 #include "emulator/vdd_host/capture_summary.h"
 #include "emulator/vdd_host/capture_timing.h"
 #include "emulator/vdd_host/csv_export.h"
+#include "emulator/vdd_host/drift_fit.h"
 #include "emulator/vdd_host/edf_recorder.h"
 #include "emulator/vdd_host/host_commands.h"
 #include "emulator/vdd_host/host_setup.h"
@@ -104,6 +105,7 @@ struct CaptureRun {
     CaptureOutputs& outputs;
     const CaptureInterrupt& interrupt;
     const std::vector<DeviceLayout>& layouts;
+    DriftFit& drift;
     int64_t captureStartNs = 0;
     std::vector<emulator::DeviceStatus> statuses;  // at the end of the latest session
     std::optional<double> stoppedAtS;              // when a signal ended the capture
@@ -120,6 +122,27 @@ void Pulse(CaptureRun& run, bool start) {
     }
 }
 
+// The session has closed: the station's clock as its frames showed it, and
+// the EDF file completed once every device caught up (the fit, as an
+// annotation at the last frame it took).
+void CloseSessionOutputs(CaptureRun& run) {
+    const std::optional<DriftResult> drift = run.drift.EndSession();
+    if (!run.outputs.edf) return;
+    if (drift) {
+        for (const std::string& text : DriftAnnotations(*drift))
+            run.outputs.edf->Note(drift->lastPushNs, text);
+    }
+    run.outputs.edf->BeginClosing();
+    const int64_t deadlineNs =
+        emulator::MonotonicNowNs() + std::chrono::nanoseconds(kEdfCatchUp).count();
+    while (!run.outputs.edf->ClosingDone() && emulator::MonotonicNowNs() < deadlineNs) {
+        std::this_thread::sleep_for(kEdfCatchUpPoll);
+        run.checker.Drain();
+    }
+    run.outputs.pulses->Forward(*run.outputs.edf);
+    run.outputs.edf->EndSession();
+}
+
 // Runs one session on every device: declare, open, stream, close. Ends early
 // when a signal came.
 void RunSession(CaptureRun& run, int session, bool last) {
@@ -131,6 +154,7 @@ void RunSession(CaptureRun& run, int session, bool last) {
     const CaptureTiming timing = TimingOf(host, run.layouts);
     if (run.outputs.plot) run.outputs.plot->SetRates(timing.ratesHz);
     if (run.outputs.edf) run.outputs.edf->BeginSession(session, timing);
+    run.drift.BeginSession(session, timing.framePeriodS);
     for (size_t d = 0; d < devices; ++d) {
         host.SessionOpened(d);
         run.checker.NoteIndexReset(d);
@@ -170,17 +194,7 @@ void RunSession(CaptureRun& run, int session, bool last) {
     for (size_t d = 0; d < devices; ++d) run.statuses.push_back(host.GetStatus(d));
     for (size_t d = 0; d < devices; ++d) host.SessionClosed(d);
     run.checker.Drain();
-    if (run.outputs.edf) {
-        run.outputs.edf->BeginClosing();
-        const int64_t deadlineNs =
-            emulator::MonotonicNowNs() + std::chrono::nanoseconds(kEdfCatchUp).count();
-        while (!run.outputs.edf->ClosingDone() && emulator::MonotonicNowNs() < deadlineNs) {
-            std::this_thread::sleep_for(kEdfCatchUpPoll);
-            run.checker.Drain();
-        }
-        run.outputs.pulses->Forward(*run.outputs.edf);
-        run.outputs.edf->EndSession();
-    }
+    CloseSessionOutputs(run);
 }
 
 // "stopped early at 12.3 s of 30 s", or "" when the capture ran its time.
@@ -260,6 +274,8 @@ int RunCapture(const HostOptions& options) {
     for (size_t d = 0; d < host.DeviceCount(); ++d) names.push_back(host.Context(d).Name());
     const std::vector<DeviceLayout> layouts = LayOut(definitions, names, station);
     PushChecker checker(station, layouts);
+    DriftFit drift;
+    checker.AddSink(drift);
     const int64_t captureStartNs = emulator::MonotonicNowNs();
     if (outputs.csv) {
         outputs.csv->SetLayouts(layouts);
@@ -293,8 +309,8 @@ int RunCapture(const HostOptions& options) {
     host.SetParameter("", "TriggerOutputs", options.triggerOutputs);
 
     LiveStatus status(stdout, options.quiet);
-    CaptureRun run{host,      options, checker,        station, status, outputs,
-                   interrupt, layouts, captureStartNs, {},      {}};
+    CaptureRun run{host,      options, checker, station,        status, outputs,
+                   interrupt, layouts, drift,   captureStartNs, {},     {}};
     for (int session = 1; session <= options.sessions && !run.stoppedAtS; ++session) {
         RunSession(run, session, session == options.sessions);
     }
@@ -311,6 +327,7 @@ int RunCapture(const HostOptions& options) {
                   << "the plug-in shut down and every file completed\n";
     }
     std::vector<std::string> failures = Summarise(checker, facts, options.quiet, std::cout);
+    SummariseDrift(drift.Results(), options.quiet, std::cout, std::cerr);
     if (outputs.edf) {
         const std::vector<std::string> edfFailures =
             SummariseEdf(outputs.edf->Reports(), options.quiet, std::cout);
