@@ -14,7 +14,7 @@ namespace varnix::emulator {
 namespace {
 
 // No note section of ours comes near this; a larger one is not read.
-constexpr uint64_t kMaxNoteSectionBytes = 64 * 1024;
+constexpr uint64_t kMaxNoteSectionBytes = uint64_t{64} * 1024;
 
 class FileReader {
 public:

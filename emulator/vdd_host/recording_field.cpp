@@ -11,8 +11,7 @@ RecordingSubfields FitRecordingSubfields(const std::vector<std::string>& equipme
     // The note alone goes without the "; " that joins it to the session text.
     const size_t noteStart = frameMultipleNote.find_first_not_of("; ");
     const std::string candidates[] = {
-        number + " of " + std::to_string(sessions) + frameMultipleNote,
-        number + frameMultipleNote,
+        number + " of " + std::to_string(sessions) + frameMultipleNote, number + frameMultipleNote,
         noteStart == std::string::npos ? std::string() : frameMultipleNote.substr(noteStart)};
     RecordingSubfields fitted;
     for (const std::string& equipment : equipmentChoices) {

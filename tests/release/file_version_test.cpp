@@ -30,7 +30,8 @@ std::vector<char> ReadAll(const std::string& path) {
 
 class ScratchFolder {
 public:
-    ScratchFolder() : path_(fs::temp_directory_path() / ("file_version_" + std::to_string(getpid()))) {
+    ScratchFolder()
+        : path_(fs::temp_directory_path() / ("file_version_" + std::to_string(getpid()))) {
         fs::create_directories(path_);
     }
     ~ScratchFolder() {
@@ -39,7 +40,8 @@ public:
     }
     std::string Write(const std::string& name, const std::vector<char>& bytes) const {
         const std::string path = (path_ / name).string();
-        std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         return path;
     }
 
@@ -85,8 +87,8 @@ TEST(FileVersion, TheBuiltModuleAndStationCarryThisBuildsVersion) {
         EXPECT_TRUE(version.recorded) << file;
         EXPECT_EQ(version.version, VARNIX_VERSION_TEXT) << file;
         EXPECT_EQ(version.commit, VARNIX_VERSION_COMMIT) << file;
-        EXPECT_EQ(DescribeFileVersion(version),
-                  std::string("version ") + VARNIX_VERSION_TEXT + ", commit " + VARNIX_VERSION_COMMIT);
+        EXPECT_EQ(DescribeFileVersion(version), std::string("version ") + VARNIX_VERSION_TEXT +
+                                                    ", commit " + VARNIX_VERSION_COMMIT);
     }
 }
 
@@ -98,11 +100,13 @@ TEST(FileVersion, FilesWithoutOurNoteSayWhyAndNeverReadPastTheirEnd) {
     EXPECT_EQ(plain.problem, "");
     EXPECT_EQ(DescribeFileVersion(plain), "version not recorded in the file");
 
-    EXPECT_EQ(ReadFileVersion(BinDir() + "/no_such.vdd").problem, "cannot open " + BinDir() + "/no_such.vdd");
+    EXPECT_EQ(ReadFileVersion(BinDir() + "/no_such.vdd").problem,
+              "cannot open " + BinDir() + "/no_such.vdd");
     const std::string text = scratch.Write("text.vdd", {'h', 'e', 'l', 'l', 'o'});
     EXPECT_EQ(ReadFileVersion(text).problem, text + ": too short for an ELF header");
     const std::string notElf = scratch.Write("not_elf.vdd", std::vector<char>(200, 'x'));
-    EXPECT_EQ(DescribeFileVersion(ReadFileVersion(notElf)), "version unreadable: " + notElf + ": not an ELF file");
+    EXPECT_EQ(DescribeFileVersion(ReadFileVersion(notElf)),
+              "version unreadable: " + notElf + ": not an ELF file");
 
     // The module cut after its ELF header: the section table lies past the end.
     std::vector<char> module = ReadAll(BinDir() + "/VarnixViconPlugin.vdd");
@@ -130,7 +134,8 @@ TEST(FileVersion, ANoteIsReadOnlyWithinItsSection) {
     // said to be longer than the section must not be read.
     contract::VersionNote lying = note;
     lying.textSize = 4096;
-    const FileVersion overrun = ReadFileVersion(scratch.Write("lying.so", ElfWithNotes(Bytes(lying))));
+    const FileVersion overrun =
+        ReadFileVersion(scratch.Write("lying.so", ElfWithNotes(Bytes(lying))));
     EXPECT_FALSE(overrun.recorded);
     EXPECT_EQ(overrun.problem, "");
 
@@ -149,7 +154,8 @@ TEST(FileVersion, ANoteIsReadOnlyWithinItsSection) {
 
 TEST(FileVersion, LongTextsAreCutToFitTheNote) {
     const std::string longText(300, '7');
-    const contract::VersionNote note = contract::MakeVersionNote(longText.c_str(), longText.c_str());
+    const contract::VersionNote note =
+        contract::MakeVersionNote(longText.c_str(), longText.c_str());
     // Both texts keep their NUL inside the description.
     EXPECT_EQ(note.text[contract::kVersionNoteTextSize - 1], '\0');
     const size_t versionLength = strnlen(note.text, contract::kVersionNoteTextSize);

@@ -46,7 +46,8 @@ TEST(VddHostVersion, VersionHelpAndDescribeNameTheBuild) {
                                    "; plug-in API version 2)\n"),
               std::string::npos)
         << describe.output;
-    EXPECT_NE(describe.output.find("; " + recorded + ")\n\n"), std::string::npos) << describe.output;
+    EXPECT_NE(describe.output.find("; " + recorded + ")\n\n"), std::string::npos)
+        << describe.output;
 }
 
 TEST(VddHostVersion, BdfFilesNameTheBuildThatWroteThem) {
@@ -63,13 +64,17 @@ TEST(VddHostVersion, BdfFilesNameTheBuildThatWroteThem) {
     const std::vector<std::string> choices = vddhost::EquipmentChoices();
     ASSERT_EQ(choices.size(), 3u);
     EXPECT_EQ(choices[0], std::string("vdd-host_") + VARNIX_VERSION_TEXT + "_" + commit);
-    const vddhost::RecordingSubfields expected = vddhost::RecordingSubfieldsOf(1, 1, "; frameMultiple=1");
+    const vddhost::RecordingSubfields expected =
+        vddhost::RecordingSubfieldsOf(1, 1, "; frameMultiple=1");
     EXPECT_EQ(recording.substr(0, 10), "Startdate ") << recording;
-    EXPECT_EQ(recording.substr(26, 68 - 26).find(expected.equipment + " " + expected.additional + " "), 0u)
+    EXPECT_EQ(
+        recording.substr(26, 68 - 26).find(expected.equipment + " " + expected.additional + " "),
+        0u)
         << recording;
     // A clean build names its commit; a build from uncommitted changes at
     // least its version.
-    EXPECT_NE(recording.find(std::string("vdd-host_") + VARNIX_VERSION_TEXT), std::string::npos) << recording;
+    EXPECT_NE(recording.find(std::string("vdd-host_") + VARNIX_VERSION_TEXT), std::string::npos)
+        << recording;
     EXPECT_NE(recording.find("frameMultiple=1 "), std::string::npos) << recording;
 }
 
@@ -85,7 +90,8 @@ TEST(RecordingField, TheFrameMultipleNoteIsNeverCut) {
               "session 1; frameMultiple=10");
     for (size_t length = 1; length <= 40; ++length) {
         const std::vector<std::string> choices = {std::string(length, 'e'), "short"};
-        const vddhost::RecordingSubfields fitted = vddhost::FitRecordingSubfields(choices, 999, 1000, note);
+        const vddhost::RecordingSubfields fitted =
+            vddhost::FitRecordingSubfields(choices, 999, 1000, note);
         const size_t used = fitted.equipment.size() + 1 + fitted.additional.size();
         ASSERT_NE(fitted.additional.find("frameMultiple=12"), std::string::npos) << length;
         EXPECT_LE(used, vddhost::kRecordingSubfieldsWidth) << length;
@@ -98,7 +104,8 @@ TEST(RecordingField, TheFrameMultipleNoteIsNeverCut) {
 }
 
 TEST(DefaultModule, BesideVddHostFirstThenWhereThePackagePutsIt) {
-    const fs::path root = fs::temp_directory_path() / ("default_module_" + std::to_string(getpid()));
+    const fs::path root =
+        fs::temp_directory_path() / ("default_module_" + std::to_string(getpid()));
     const fs::path bin = root / "usr/bin";
     const fs::path lib = root / "usr/lib/varnix-vdd";
     fs::create_directories(bin);

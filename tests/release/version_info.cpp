@@ -40,15 +40,19 @@ bool PrintVersion(const char* path) {
     UINT length = 0;
     if (VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) && fixed) {
         std::printf("  FixedFileVersion: %u.%u.%u.%u\n", unsigned{HIWORD(fixed->dwFileVersionMS)},
-                    unsigned{LOWORD(fixed->dwFileVersionMS)}, unsigned{HIWORD(fixed->dwFileVersionLS)},
+                    unsigned{LOWORD(fixed->dwFileVersionMS)},
+                    unsigned{HIWORD(fixed->dwFileVersionLS)},
                     unsigned{LOWORD(fixed->dwFileVersionLS)});
-        std::printf("  FixedProductVersion: %u.%u.%u.%u\n", unsigned{HIWORD(fixed->dwProductVersionMS)},
-                    unsigned{LOWORD(fixed->dwProductVersionMS)}, unsigned{HIWORD(fixed->dwProductVersionLS)},
+        std::printf("  FixedProductVersion: %u.%u.%u.%u\n",
+                    unsigned{HIWORD(fixed->dwProductVersionMS)},
+                    unsigned{LOWORD(fixed->dwProductVersionMS)},
+                    unsigned{HIWORD(fixed->dwProductVersionLS)},
                     unsigned{LOWORD(fixed->dwProductVersionLS)});
         std::printf("  FileType: %s\n", fixed->dwFileType == VFT_DLL ? "DLL" : "other");
     }
-    for (const wchar_t* name : {L"ProductName", L"ProductVersion", L"FileDescription", L"FileVersion",
-                                L"OriginalFilename", L"Comments", L"LegalCopyright"}) {
+    for (const wchar_t* name :
+         {L"ProductName", L"ProductVersion", L"FileDescription", L"FileVersion",
+          L"OriginalFilename", L"Comments", L"LegalCopyright"}) {
         const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
         wchar_t* value = nullptr;
         if (VerQueryValueW(data.data(), query.c_str(), reinterpret_cast<void**>(&value), &length) &&
