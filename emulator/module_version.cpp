@@ -107,7 +107,9 @@ FileVersion ReadFileVersion(const std::string& path) {
             version.problem = path + ": section header " + std::to_string(s) + " lies past the end";
             return version;
         }
-        if (section.sh_type != SHT_NOTE || section.sh_size > kMaxNoteSectionBytes) continue;
+        if (section.sh_type != SHT_NOTE || section.sh_size == 0 ||
+            section.sh_size > kMaxNoteSectionBytes)
+            continue;
         std::vector<char> notes(section.sh_size);
         if (!file.ReadAt(section.sh_offset, notes.data(), notes.size())) continue;
         // Notes are 4-byte aligned, or 8 in a section that says so.

@@ -70,7 +70,7 @@ std::vector<char> ElfWithNotes(const std::vector<char>& notes) {
     sections[1].sh_addralign = 4;
     std::vector<char> file(sizeof header + notes.size() + sizeof sections);
     std::memcpy(file.data(), &header, sizeof header);
-    std::memcpy(file.data() + sizeof header, notes.data(), notes.size());
+    if (!notes.empty()) std::memcpy(file.data() + sizeof header, notes.data(), notes.size());
     std::memcpy(file.data() + header.e_shoff, sections, sizeof sections);
     return file;
 }
