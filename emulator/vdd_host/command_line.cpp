@@ -1,8 +1,10 @@
 #include "emulator/vdd_host/command_line.h"
 
+#include "emulator/vdd_host/default_module.h"
 #include "emulator/vdd_host/edf_recorder.h"
 #include "emulator/vdd_host/physical_ranges.h"
 #include "emulator/vdd_host/unit_names.h"
+#include "emulator/vdd_host/version_text.h"
 
 #include <CLI/CLI.hpp>
 
@@ -42,9 +44,10 @@ Host API version 2 is offered in the handshake. Documentation: docs/vdd-host.md)
 
 void AddCommonOptions(CLI::App& command, HostOptions& options) {
     command
-        .add_option(
-            "-m,--module", options.modulePath,
-            "Device plug-in module to load (default: VarnixViconPlugin.vdd beside vdd-host)")
+        .add_option("-m,--module", options.modulePath,
+                    "Device plug-in module to load (default: VarnixViconPlugin.vdd beside "
+                    "vdd-host, else in "
+                    "../lib/varnix-vdd/ from it, where the package installs it)")
         ->type_name("PATH");
     command
         .add_option("-p,--profile", options.profilePath,
@@ -82,9 +85,10 @@ CLI::App* AddValidateCommand(CLI::App& app, HostOptions& options) {
         "check every one: no crash, no hang, no contract violation, nothing lost or left behind");
     validate->footer(kValidateFooter);
     validate
-        ->add_option(
-            "-m,--module", options.modulePath,
-            "Device plug-in module to validate (default: VarnixViconPlugin.vdd beside vdd-host)")
+        ->add_option("-m,--module", options.modulePath,
+                     "Device plug-in module to validate (default: VarnixViconPlugin.vdd beside "
+                     "vdd-host, else in "
+                     "../lib/varnix-vdd/ from it)")
         ->type_name("PATH");
     validate->add_option("--seed", options.seed, "Seed of the rounds (default: drawn, and printed)")
         ->type_name("S");
@@ -128,12 +132,14 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
     ParsedCommandLine parsed;
     HostOptions& options = parsed.options;
     CLI::App app{
-        "vdd-host: a capture host for device plug-ins. It loads a plug-in module beside its "
-        "station library, drives it through the host lifecycle, checks every sample block it "
-        "pushes against what the station delivered, and shows the result.",
+        VersionLine() +
+            ": a capture host for device plug-ins. It loads a plug-in module beside its "
+            "station library, drives it through the host lifecycle, checks every sample block it "
+            "pushes against what the station delivered, and shows the result.",
         "vdd-host"};
     app.footer(kFooter);
     app.require_subcommand(1);
+    app.set_version_flag("--version", VersionLine(), "Print the version and the commit, then exit");
 
     CLI::App* describe = app.add_subcommand(
         "describe",
@@ -258,6 +264,9 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
     } catch (const CLI::CallForAllHelp& help) {
         parsed.exitCode = app.exit(help);
         return parsed;
+    } catch (const CLI::CallForVersion& version) {
+        parsed.exitCode = app.exit(version);
+        return parsed;
     } catch (const CLI::ParseError& error) {
         app.exit(error);
         parsed.exitCode = kExitUsage;
@@ -267,8 +276,7 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
                      : compare->parsed()  ? Command::kCompare
                      : validate->parsed() ? Command::kValidate
                                           : Command::kCapture;
-    if (options.modulePath.empty())
-        options.modulePath = ExecutableDirectory() + "/VarnixViconPlugin.vdd";
+    if (options.modulePath.empty()) options.modulePath = DefaultModulePath(ExecutableDirectory());
     return parsed;
 }
 

@@ -3,6 +3,7 @@
 // reports: it loads no module and starts no thread, so every fork is clean.
 #include "emulator/vdd_host/capture_interrupt.h"
 #include "emulator/vdd_host/command_line.h"
+#include "emulator/vdd_host/default_module.h"
 #include "emulator/vdd_host/host_commands.h"
 #include "emulator/vdd_host/round_journal.h"
 #include "emulator/vdd_host/round_plan.h"
@@ -45,7 +46,7 @@ std::string RepeatCommand(const HostOptions& options, uint64_t seed, int round) 
         "vdd-host validate --seed " + std::to_string(seed) + " --round " + std::to_string(round);
     if (options.strictness != kDefaultStrictness)
         command += " --strictness " + std::to_string(options.strictness);
-    if (options.modulePath != ExecutableDirectory() + "/VarnixViconPlugin.vdd") {
+    if (options.modulePath != DefaultModulePath(ExecutableDirectory())) {
         command += " --module " + options.modulePath;
     }
     return command;
