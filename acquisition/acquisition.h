@@ -4,8 +4,9 @@
 //   poll (varnix_pollData) -> per device: TakeGate, copy the slice into the
 //   device's buffer, give it to the device's hand-off thread -> one ring
 //   wakes them all; DeliverFrame pushes it to the host and gives the gate
-//   back -> poll again at once while the station has frames waiting ->
-//   10 ms pause -> poll again
+//   back -> poll again at once while more frames may be waiting -> sleep to
+//   just after the next frame is due on the station's clock, as the loop
+//   learnt it (frame_cadence.h; 10 ms while it is not known) -> poll again
 //
 // Each device of the loop's copy of the device list has one long-lived
 // hand-off thread (device_handoffs.h), so no thread is started per frame.

@@ -21,9 +21,19 @@ public:
     // for a copy.
     virtual bool CopyDevicesIfChanged(uint64_t& version, DeviceList& devices) = 0;
 
+    // [acquisition] The version of the host's device list now: it moves
+    // whenever the host changes the list. One atomic load; the loop looks at
+    // it before every frame's hand-off.
+    virtual uint64_t DeviceListVersion() const = 0;
+
     // [acquisition] The sensor catalogue's length now: the session start
     // serves that many devices at most. Lock-free.
     virtual size_t CatalogueSensorCount() const = 0;
+
+    // [acquisition] The frame multiple the station announced with the
+    // catalogue (1 before any): its frames come about every multiple x
+    // 13.5 ms. Lock-free.
+    virtual int32_t FrameMultiple() const = 0;
 
     // [acquisition][handoff] The host services to log to, or null.
     // Lock-free.

@@ -4,8 +4,10 @@
 #include "acquisition/session_start.h"
 #include "acquisition/station_silence.h"
 #include "bridge/bridge.h"
+#include "catalogue/frame_geometry.h"
 #include "device/vdevice.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace varnix {
@@ -19,6 +21,18 @@ void RunHook(void (*hook)()) {
         hook();
     }
 }
+
+// The plug-in's own: the monotonic clock, the bridge, the stop signal.
+class StationEnvironment final : public LoopEnvironment {
+public:
+    explicit StationEnvironment(AcquisitionSignal& signal) : signal_(signal) {}
+    Clock::time_point Now() override { return Clock::now(); }
+    bool Poll(VarnixFrameBuf& frame) override { return varnix_pollData(frame); }
+    bool PauseUntil(Clock::time_point deadline) override { return signal_.PauseUntil(deadline); }
+
+private:
+    AcquisitionSignal& signal_;
+};
 
 // Keeps the loop's device list in step with the host's, copying it only when
 // the host changed it since the last copy.
@@ -35,35 +49,82 @@ public:
         }
     }
 
+    // One atomic load while the list stands still.
+    void RefreshIfMoved() {
+        if (context_.DeviceListVersion() != version_) {
+            Refresh();
+        }
+    }
+
 private:
     AcquisitionContext& context_;
     DeviceHandoffs& handoffs_;
     uint64_t version_ = 0;  // of the copy the loop works from; 0: none yet
 };
 
-// Polls and hands off until the station has no frame waiting or the cycle
-// took its share. The station's array is read only until the next poll, so
-// each frame is copied out to every device before the next poll.
-void TakeWaitingFrames(AcquisitionSignal& signal, VarnixFrameBuf& frame, DeviceHandoffs& handoffs,
-                       StationSilenceWatch& silence) {
-    for (int taken = 0; taken < kMaxFramesPerCycle && signal.Running(); ++taken) {
-        if (!varnix_pollData(frame) || frame.samples == nullptr) {
-            silence.NoFrame(AcquisitionSignal::Clock::now());
-            return;
+// What one cycle works with.
+struct Cycle {
+    AcquisitionSignal& signal;
+    LoopEnvironment& environment;
+    VarnixFrameBuf& frame;
+    DeviceHandoffs& handoffs;
+    DeviceListFollower& follower;
+    StationSilenceWatch& silence;
+    FrameCadence& cadence;
+};
+
+// Polls and hands off while frames may be waiting, up to the cycle's share;
+// true when the share was taken. The station's array is read only until the
+// next poll, so each frame is copied out to every device before the next
+// poll. A frame's moment is bracketed by the clock read before an empty poll
+// and after a poll that found one.
+bool TakeWaitingFrames(Cycle& cycle) {
+    LoopEnvironment& environment = cycle.environment;
+    for (int taken = 0; taken < kMaxFramesPerCycle; ++taken) {
+        if (!cycle.signal.Running()) {
+            return false;
         }
-        silence.Frame(AcquisitionSignal::Clock::now());
-        handoffs.HandOff(frame.samples);
+        const auto before = environment.Now();
+        const bool found = environment.Poll(cycle.frame) && cycle.frame.samples != nullptr;
+        const auto after = found ? environment.Now() : before;
+        cycle.cadence.Polled(after, found);
+        if (!found) {
+            cycle.silence.NoFrame(before);
+            return false;
+        }
+        cycle.silence.Frame(after);
+        // A cycle can take many frames: a device the host registered since
+        // the copy at the top of it must get this one.
+        cycle.follower.RefreshIfMoved();
+        cycle.handoffs.HandOff(cycle.frame.samples);
+        if (!cycle.cadence.PollAgainNow(environment.Now())) {
+            return false;
+        }
     }
+    return true;
 }
 
 }  // namespace
 
+FrameCadence::Clock::duration NominalFramePeriod(int32_t frameMultiple) {
+    const double seconds = std::max(frameMultiple, 1) * kBaseFramePeriodSeconds;
+    return std::chrono::nanoseconds(std::llround(seconds * 1e9));
+}
+
 void RunAcquisitionLoop(AcquisitionSignal& signal, AcquisitionContext& context) {
+    StationEnvironment environment(signal);
+    RunAcquisitionLoop(signal, context, environment);
+}
+
+void RunAcquisitionLoop(AcquisitionSignal& signal, AcquisitionContext& context,
+                        LoopEnvironment& environment) {
     VarnixFrameBuf frame;
     std::memset(&frame, 0, sizeof frame);
     DeviceHandoffs handoffs(context);  // its threads are joined on every way out
     DeviceListFollower follower(context, handoffs);
     StationSilenceWatch silence(context);
+    FrameCadence cadence(NominalFramePeriod(context.FrameMultiple()));
+    Cycle cycle{signal, environment, frame, handoffs, follower, silence, cadence};
     const AcquisitionHooks hooks = g_hooks;
     while (signal.Running()) {
         follower.Refresh();
@@ -76,10 +137,13 @@ void RunAcquisitionLoop(AcquisitionSignal& signal, AcquisitionContext& context) 
             // all, so copy again or the devices added meanwhile never get ready.
             follower.Refresh();
             silence.SessionStarted(StartSession(handoffs.Devices(), context).stopInput);
+            cadence.Restart(NominalFramePeriod(context.FrameMultiple()));  // a new phase
         }
-        TakeWaitingFrames(signal, frame, handoffs, silence);
+        const bool capped = TakeWaitingFrames(cycle);
         RunHook(hooks.beforePause);
-        signal.PauseUntil(AcquisitionSignal::Clock::now() + kPollPause);
+        if (!environment.PauseUntil(cadence.NextPoll(environment.Now(), capped))) {
+            break;
+        }
     }
 }
 

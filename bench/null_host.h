@@ -62,7 +62,9 @@ class NullDeclaration final : public host_doubles::DeclarationBase {};
 class NullAcquisitionContext final : public varnix::AcquisitionContext {
 public:
     bool CopyDevicesIfChanged(uint64_t&, varnix::DeviceList&) override { return false; }
+    uint64_t DeviceListVersion() const override { return 0; }
     size_t CatalogueSensorCount() const override { return 0; }
+    int32_t FrameMultiple() const override { return 1; }
     ViconDigitalDevice::IHostServices* Services() const override { return nullptr; }
 };
 

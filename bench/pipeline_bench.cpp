@@ -4,8 +4,12 @@
 // It loads the real module with the recording test host (definitions,
 // registration), attaches a null context to every device (each push notes
 // its time and returns), streams one session, and reports:
-//   - latency from the moment the station made a frame ready (its readyTimeNs)
-//     to each device's push of it, and the part of it spent before the poll;
+//   - latency from the moment a frame became pollable at the station (its
+//     readyTimeNs) to each device's push of it, and the part of it spent
+//     before the poll;
+//   - polls per frame: the station's polls over its delivered frames, in the
+//     window (about 2 with the old 10 ms pause; about 1 once the loop has the
+//     station's clock);
 //   - frames lost: dropped by the station's queue, or polled but not pushed;
 //   - the plug-in's CPU time: the process's CPU over the window (getrusage,
 //     ended hand-off threads included) minus the station's own cost, measured
@@ -286,6 +290,10 @@ int Run(const Options& options) {
         {"seconds", window},
         {"frames_delivered", last.station.framesDelivered - first.station.framesDelivered},
         {"frames_per_s", framesInWindow / window},
+        {"polls_per_frame",
+         framesInWindow > 0
+             ? static_cast<double>(last.station.polls - first.station.polls) / framesInWindow
+             : 0.0},
         {"frames_dropped_by_queue", final.framesDropped},
         {"frames_polled_not_pushed", notPushed},
         {"frames_lost", final.framesDropped + notPushed},

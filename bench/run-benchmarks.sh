@@ -4,6 +4,7 @@
 #
 #   bench/run-benchmarks.sh [-B build-dir] [--before build-dir] [-d seconds]
 #                           [-s "16 64 128"] [-F "1 2"] [-L "0 3"] [-r repetitions]
+#                           [-P "jitter16 drift16 drift16@-300"]
 #                           [--rt] [--no-build] [--no-micro]
 #
 # Defaults: build folder build-bench beside this script's folder, 20 s per
@@ -11,6 +12,12 @@
 # multiple 1 (other multiples run a copy of the profile with frameMultiple
 # changed), load 0, 5 repetitions of each micro-benchmark (medians are
 # printed).
+#
+# -P names further profiles, each run at every load after the sizes (frame
+# multiple as the profile says) with the -B build only: by default jitter16
+# (frames pollable 0-2 ms late, every 7th held for the next) and drift16 (the
+# station's clock 300 ppm fast), and drift16@-300, a copy of drift16 whose
+# clock runs 300 ppm slow (NAME@PPM sets clockDriftPpm). -P "" runs none.
 #
 # -L "0 3" runs every size and multiple once on a quiet machine and once with
 # 3 busy processes beside it (`sh -c 'while :; do :; done'`, same priority,
@@ -40,6 +47,7 @@ before=""
 seconds=20
 sizes="16 64 128"
 multiples="1"
+extra_profiles="jitter16 drift16 drift16@-300"
 loads="0"
 repetitions=5
 do_build=1
@@ -53,11 +61,12 @@ while [[ $# -gt 0 ]]; do
     -s) sizes="$2"; shift 2 ;;
     -F) multiples="$2"; shift 2 ;;
     -L) loads="$2"; shift 2 ;;
+    -P) extra_profiles="$2"; shift 2 ;;
     -r) repetitions="$2"; shift 2 ;;
     --no-build) do_build=0; shift ;;
     --no-micro) do_micro=0; shift ;;
     --rt) do_rt=1; shift ;;
-    -h|--help) sed -n '2,29p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,36p' "$0"; exit 0 ;;
     *) echo "run-benchmarks.sh: unknown argument '$1' (try --help)" >&2; exit 2 ;;
   esac
 done
@@ -97,6 +106,7 @@ for i in "${!builds[@]}"; do
   [[ -x $b/bin/pipeline_bench ]] || { echo "run-benchmarks.sh: $b/bin/pipeline_bench not found; build it first" >&2; exit 2; }
   builds[$i]=$(cd "$b" && pwd)
 done
+build=${builds[${#builds[@]}-1]}
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(uname -sr)"
 echo "load average at start: $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -153,6 +163,28 @@ for n in $sizes; do
   done
 done
 
+# A profile by name, or NAME@PPM: a copy of it whose clock drifts PPM.
+profile_file() {  # profile_file <name>
+  local name=${1%@*} file
+  file="$root/profiles/$name.json"
+  [[ -f $file ]] || { echo "run-benchmarks.sh: -P: no profile $file" >&2; exit 2; }
+  if [[ $1 == *@* ]]; then
+    python3 -c 'import json,sys; p=json.load(open(sys.argv[1])); p["clockDriftPpm"]=float(sys.argv[2]); json.dump(p,open(sys.argv[3],"w"))' \
+      "$file" "${1#*@}" "$work/$1.json"
+    file="$work/$1.json"
+  fi
+  echo "$file"
+}
+
+# An older build's station may not know the timing fields: only -B runs them.
+for p in $extra_profiles; do
+  profile=$(profile_file "$p")
+  for load in $loads; do
+    l=""; [[ $load != 0 ]] && l=$load
+    pipeline "$(tag "$build")_${p}_p_${load}" "$l" "$build/bin/pipeline_bench" -p "$profile" -d "$seconds"
+  done
+done
+
 if [[ $do_rt == 1 ]]; then
   for n in $sizes; do
     for b in "${builds[@]}"; do
@@ -205,15 +237,17 @@ for build in builds:
                 print(f"  {name} CPU per hand-off / ThreadStartFloor: {value / floor:.2f}")
 
 print("\npipeline (null host; latency = station frame ready -> push; poll = ready -> poll;")
-print("pass = poll -> last device's push; CPU in % of one core; F 1rt = F 1 under chrt -f 10;")
+print("pass = poll -> last device's push; polls/frame = the station's polls per frame delivered;")
+print("CPU in % of one core; F 1rt = F 1 under chrt -f 10; F p = the profile's own multiple;")
 print("load = busy processes beside the run; threads = plug-in threads alive at the end;")
 print("starts/s = hand-off threads started per second: pushes/s for a thread per frame,")
 print("else those that appeared during the window)")
 head = ["build", "sensors", "F  ", "load", "frames/s", "lost", "p50 ms", "p99 ms", "max ms", "poll p99",
-        "pass p99", "plug-in CPU %", "us/frame", "station %", "RSS start->end KiB", "less ring", "threads",
-        "starts/s"]
+        "pass p99", "polls/frame", "plug-in CPU %", "us/frame", "station %", "RSS start->end KiB", "less ring",
+        "threads", "starts/s"]
 width = max([len(b) for b in builds] + [len(head[0])])
 head[0] = head[0].ljust(width)
+head[1] = head[1].rjust(max([len(run.rsplit("_", 3)[1]) for run in runs] + [len(head[1])]))
 print("  ".join(head))
 for run in runs:
     build, n, f, load = run.rsplit("_", 3)
@@ -227,6 +261,7 @@ for run in runs:
     row = [build, n, f, load, f"{r['frames_per_s']:.1f}", r["frames_lost"],
            f"{lat['p50_ms']:.2f}", f"{lat['p99_ms']:.2f}", f"{lat['max_ms']:.2f}", f"{poll['p99_ms']:.2f}",
            f"{r['poll_to_last_push']['p99_ms']:.2f}",
+           f"{r['polls_per_frame']:.2f}" if "polls_per_frame" in r else "-",
            f"{r['plugin_cpu_pct']:.2f}", f"{r['plugin_cpu_us_per_frame']:.0f}", f"{r['station_cpu_pct']:.2f}",
            f"{r['rss_start_kib']}->{r['rss_end_kib']}", r["rss_growth_less_station_ring_kib"], threads, starts]
     print("  ".join([str(row[0]).ljust(width)] + [str(x).rjust(len(h)) for x, h in zip(row[1:], head[1:])]))

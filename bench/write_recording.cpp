@@ -10,6 +10,7 @@
 //   write_recording OUT.bdf --seconds 3600        (OUT.edf for EDF+)
 #include "emulator/vdd_host/recording/edf_file.h"
 #include "emulator/vdd_host/recording/edf_signals.h"
+#include "emulator/vdd_host/recording/recording_field.h"
 
 #include <CLI/CLI.hpp>
 
@@ -109,7 +110,7 @@ int main(int argc, char** argv) try {
     EdfFile file;
     std::string error;
     if (!file.Open(path, kind, signals, static_cast<int>(std::lround(kRecordSeconds * 1e5)),
-                   "session 1 of 1; frameMultiple=1", error)) {
+                   RecordingSubfieldsOf(1, 1, "; frameMultiple=1"), error)) {
         std::fprintf(stderr, "write_recording: %s\n", error.c_str());
         return 1;
     }

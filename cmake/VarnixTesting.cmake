@@ -1,6 +1,9 @@
 # varnix_add_gtest(NAME name SOURCES ... [LIBS ...] [TIMEOUT s] [LABELS ...])
 # One GoogleTest executable registered as one ctest test, always with a
 # timeout so that a concurrency fault fails instead of hanging the run.
+# Each test gets a scratch folder of its own (GoogleTest's TempDir() reads
+# TEST_TMPDIR): ctest runs tests side by side, and two of them writing the
+# same file name under /tmp once made one read the other's half-written file.
 function(varnix_add_gtest)
   cmake_parse_arguments(ARG "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   if(NOT ARG_TIMEOUT)
@@ -8,7 +11,9 @@ function(varnix_add_gtest)
   endif()
   add_executable(${ARG_NAME} ${ARG_SOURCES})
   target_link_libraries(${ARG_NAME} PRIVATE varnix_includes GTest::gtest GTest::gtest_main ${ARG_LIBS})
+  set(scratch ${CMAKE_BINARY_DIR}/test-scratch/${ARG_NAME})
+  file(MAKE_DIRECTORY ${scratch})
   add_test(NAME ${ARG_NAME} COMMAND ${ARG_NAME} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
   set_tests_properties(${ARG_NAME} PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}"
-    ENVIRONMENT "VARNIX_SOURCE_DIR=${CMAKE_SOURCE_DIR};VARNIX_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+    ENVIRONMENT "VARNIX_SOURCE_DIR=${CMAKE_SOURCE_DIR};VARNIX_BIN_DIR=${CMAKE_BINARY_DIR}/bin;TEST_TMPDIR=${scratch}")
 endfunction()

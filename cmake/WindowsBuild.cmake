@@ -26,6 +26,9 @@ add_library(nlohmann_json INTERFACE)
 target_include_directories(nlohmann_json SYSTEM INTERFACE ${VARNIX_HEADERS_ONLY})
 add_library(nlohmann_json::nlohmann_json ALIAS nlohmann_json)
 
+# The DLLs' version resources (cmake/BuildVersion.cmake), compiled by windres.
+enable_language(RC)
+
 set(THREADS_PREFER_PTHREAD_FLAG ON)
 find_package(Threads REQUIRED)
 

@@ -30,10 +30,15 @@
  *    station offers only rates that give one (within 0.01 Hz). Inside a
  *    slice the values are stream-major: stream j (the j-th item of the
  *    sensor) holds its S consecutive samples at [j*S, j*S+S);
- *  - frame k after varnix_start becomes ready at t0 + (k+1) x frameMultiple
- *    x 13.5 ms, t0 being the start (or the start pulse when the start input
- *    is enabled). A poll hands out the oldest ready frame; the queue holds
- *    the profile's queueCapacity frames and drops the oldest beyond that;
+ *  - frame k after varnix_start is due at t0 + (k+1) x frameMultiple x
+ *    13.5 ms, t0 being the start (or the start pulse when the start input
+ *    is enabled), and becomes ready (pollable) then. A profile's timing
+ *    options change both: clockDriftPpm makes the station's clock run fast
+ *    or slow against CLOCK_MONOTONIC, deliveryJitterMs makes a frame ready
+ *    up to that long after its due time, burstEvery holds every Nth frame
+ *    back until the next is ready; the order is kept. A poll hands out the
+ *    oldest ready frame; the queue holds the profile's queueCapacity frames
+ *    (due, ready or not) and drops the oldest beyond that;
  *  - varnix_stop and varnix_close empty the queue; after varnix_close the
  *    station produces nothing until the next varnix_initialize. */
 #ifndef VARNIX_STATION_CONTROL_H
@@ -124,7 +129,7 @@ void VarnixSim_GetCounters(VarnixSimCounters* out);
 typedef struct VarnixSimFrameInfo {
     uint64_t deliveryIndex;
     uint64_t frameSequence;    /* produced-frame number since the last start */
-    int64_t  readyTimeNs;      /* when the clock made it ready (CLOCK_MONOTONIC) */
+    int64_t  readyTimeNs;      /* when it became pollable (CLOCK_MONOTONIC) */
     int64_t  deliveredTimeNs;  /* when a poll handed it out */
     uint32_t valueCount;       /* 4-byte values in the frame */
 } VarnixSimFrameInfo;
@@ -135,6 +140,17 @@ typedef struct VarnixSimFrameInfo {
  * such a frame answers 0 (its info alone still answers 1). */
 int VarnixSim_GetDeliveredFrame(uint64_t deliveryIndex, VarnixSimFrameInfo* info,
                                 float* values, size_t capacity);
+
+/* When a delivered frame was due on the station's clock, when it became
+ * pollable (readyTimeNs above) and when a poll handed it out. For a scripted
+ * frame all three are the poll's moment. */
+typedef struct VarnixSimFrameTiming {
+    int64_t dueTimeNs;
+    int64_t pollableTimeNs;
+    int64_t deliveredTimeNs;
+} VarnixSimFrameTiming;
+/* Returns 1 and fills `timing` while the frame is still kept; 0 otherwise. */
+int VarnixSim_GetFrameTiming(uint64_t deliveryIndex, VarnixSimFrameTiming* timing);
 
 /* The station's own frame layout (not the plug-in's reading of it): sensors
  * in slice order, streams per sensor and samples per stream per frame. In

@@ -21,7 +21,11 @@ public:
         return true;
     }
 
+    uint64_t DeviceListVersion() const override { return State().deviceListVersion.load(); }
+
     size_t CatalogueSensorCount() const override { return State().catalogueSensorCount.load(); }
+
+    int32_t FrameMultiple() const override { return State().frameMultiple.load(); }
 
     ViconDigitalDevice::IHostServices* Services() const override {
         return State().services.load(std::memory_order_acquire);

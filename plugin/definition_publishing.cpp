@@ -71,6 +71,7 @@ void RefreshCatalogue() {
     state.metadata = metadata;
     state.catalogue.swap(catalogue);
     state.catalogueSensorCount.store(state.catalogue.size());
+    state.frameMultiple.store(metadata.frameMultiple);
 }
 
 SensorCatalogue CopyCatalogue() {

@@ -32,14 +32,17 @@ struct PluginState {
     VarnixMetadataBuf metadata{};
     SensorCatalogue catalogue;
     std::atomic<size_t> catalogueSensorCount{0};  // [host] writes, [acquisition] reads
+    std::atomic<int32_t> frameMultiple{1};        // [host] writes, [acquisition] reads
 
     // [host] appends and empties, [acquisition] copies. deviceListMutex guards
     // `devices` and `deviceListVersion`; the acquisition thread refreshes its
     // own copy only when the version moved, so a cycle allocates nothing.
-    // Versions start at 1: 0 names no copy at all.
+    // Versions start at 1: 0 names no copy at all. The version is changed
+    // under the mutex and atomic, so that the loop can see it move without
+    // taking the mutex before every frame.
     std::mutex deviceListMutex;
     DeviceList devices;
-    uint64_t deviceListVersion = 1;
+    std::atomic<uint64_t> deviceListVersion{1};
 };
 
 // The one instance; constructed at load, destroyed at unload.

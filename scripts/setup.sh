@@ -12,7 +12,7 @@ shift || true
 
 packages=(g++ cmake make libboost-thread-dev libboost-system-dev libgtest-dev libgmock-dev
           nlohmann-json3-dev libcli11-dev libbenchmark-dev binutils libedf-dev biosig-tools
-          clang-format clang-tidy python3 procps)
+          clang-format clang-tidy python3 procps dpkg-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -194,6 +194,26 @@ int VarnixSim_GetDeliveredFrame(uint64_t deliveryIndex, VarnixSimFrameInfo* info
     }
 }
 
+int VarnixSim_GetFrameTiming(uint64_t deliveryIndex, VarnixSimFrameTiming* timing) {
+    try {
+        if (timing == nullptr) return 0;
+        return Station::Get().Control([&](StationParts& parts, int64_t) {
+            VarnixSimFrameInfo info{};
+            int64_t dueNs = 0;
+            if (!parts.delivered.Get(deliveryIndex, &info, nullptr, 0) ||
+                !parts.delivered.GetDue(deliveryIndex, dueNs)) {
+                return 0;
+            }
+            timing->dueTimeNs = dueNs;
+            timing->pollableTimeNs = info.readyTimeNs;
+            timing->deliveredTimeNs = info.deliveredTimeNs;
+            return 1;
+        });
+    } catch (...) {
+        return 0;
+    }
+}
+
 size_t VarnixSim_SensorCount(void) {
     try {
         return Station::Get().Control(

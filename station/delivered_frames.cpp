@@ -4,7 +4,8 @@
 
 namespace varnix::station {
 
-void DeliveredFrames::Record(const VarnixSimFrameInfo& info, const float* values, size_t count) {
+void DeliveredFrames::Record(const VarnixSimFrameInfo& info, int64_t dueNs, const float* values,
+                             size_t count) {
     if (slots_.size() < kCapacity) {
         slots_.resize(kCapacity);
     }
@@ -13,6 +14,7 @@ void DeliveredFrames::Record(const VarnixSimFrameInfo& info, const float* values
         valuesHeld_ -= slot.values.size();
     }
     slot.info = info;
+    slot.dueNs = dueNs;
     slot.values.assign(values, values + count);
     slot.hasValues = true;
     valuesHeld_ += count;
@@ -51,6 +53,14 @@ bool DeliveredFrames::Get(uint64_t deliveryIndex, VarnixSimFrameInfo* info, floa
     if (info != nullptr) {
         *info = slot.info;
     }
+    return true;
+}
+
+bool DeliveredFrames::GetDue(uint64_t deliveryIndex, int64_t& dueNs) const {
+    if (deliveryIndex >= recorded_ || recorded_ - deliveryIndex > kCapacity || slots_.empty()) {
+        return false;
+    }
+    dueNs = slots_[deliveryIndex % kCapacity].dueNs;
     return true;
 }
 

@@ -21,17 +21,20 @@ public:
 
     // Not thread-safe: the station calls these under its own mutex.
     // Record copies `count` values; allocates only while slots grow.
-    void Record(const VarnixSimFrameInfo& info, const float* values, size_t count);
+    void Record(const VarnixSimFrameInfo& info, int64_t dueNs, const float* values, size_t count);
     // Fills `info` and, when `values` is not null, up to `capacity` values.
     // False when the frame is no longer kept, or its values were requested
     // but already given up to the budget.
     bool Get(uint64_t deliveryIndex, VarnixSimFrameInfo* info, float* values,
              size_t capacity) const;
+    // The frame's due time beside its info; false when no longer kept.
+    bool GetDue(uint64_t deliveryIndex, int64_t& dueNs) const;
     void Clear();
 
 private:
     struct Slot {
         VarnixSimFrameInfo info{};
+        int64_t dueNs = 0;
         std::vector<float> values;
         bool hasValues = false;
     };

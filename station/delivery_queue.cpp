@@ -27,8 +27,8 @@ bool DeliveryQueue::Push(QueuedFrame&& frame) {
     return true;
 }
 
-bool DeliveryQueue::Pop(QueuedFrame& frame) {
-    if (queue_.empty()) return false;
+bool DeliveryQueue::Pop(int64_t nowNs, QueuedFrame& frame) {
+    if (queue_.empty() || queue_.front().readyNs > nowNs) return false;
     frame = std::move(queue_.front());
     queue_.pop_front();
     return true;

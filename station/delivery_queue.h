@@ -14,7 +14,8 @@ namespace varnix::station {
 
 struct QueuedFrame {
     uint64_t sequence = 0;  // produced-frame number since the start
-    int64_t readyNs = 0;
+    int64_t dueNs = 0;      // when the station's clock made it
+    int64_t readyNs = 0;    // when a poll may take it (later with jitter or when held)
     std::vector<float> values;
 };
 
@@ -29,8 +30,9 @@ public:
     void Recycle(std::vector<float>&& values);
     // Appends a frame; true when the oldest was dropped to make room.
     bool Push(QueuedFrame&& frame);
-    // Takes the oldest frame; false when none waits.
-    bool Pop(QueuedFrame& frame);
+    // Takes the oldest frame when it is pollable by `nowNs`; false when none
+    // waits or the oldest is not pollable yet.
+    bool Pop(int64_t nowNs, QueuedFrame& frame);
     size_t Size() const { return queue_.size(); }
     // Drops every waiting frame (the frame handed out stays).
     void Clear();

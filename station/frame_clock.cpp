@@ -18,6 +18,7 @@ void FrameClock::Load(std::unique_ptr<FrameSource> frames, RecordingPlayer* play
     startPulseAfterMs_ = profile.startPulseAfterMs;
     stopPulseAfterMs_ = profile.stopPulseAfterMs;
     frameMultiple_ = profile.frameMultiple;
+    timing_.Configure(profile.timing, profile.seed);
     queue_.SetCapacity(profile.queueCapacity);
     enabled_ = true;
     ResetSession();
@@ -105,17 +106,16 @@ bool FrameClock::Producing() const {
 
 void FrameClock::ProduceUntil(int64_t untilNs) {
     if (!Producing()) return;
-    const int64_t period = static_cast<int64_t>(frameMultiple_) * kBaseFramePeriodNs;
     while (!flow_.recordingEnded) {
-        const int64_t ready =
-            flow_.flowStartNs + static_cast<int64_t>(flow_.framesSinceFlowStart + 1) * period;
-        if (ready > untilNs) break;
-        ProduceOne(ready);
+        const uint64_t k = flow_.framesSinceFlowStart;
+        const int64_t due = flow_.flowStartNs + timing_.DueNs(k);
+        if (due > untilNs) break;
+        ProduceOne(due, flow_.flowStartNs + timing_.PollableNs(k));
         ++flow_.framesSinceFlowStart;
     }
 }
 
-void FrameClock::ProduceOne(int64_t readyNs) {
+void FrameClock::ProduceOne(int64_t dueNs, int64_t readyNs) {
     QueuedFrame frame;
     frame.values = queue_.Array(frames_->FrameValueCount());
     if (!frames_->Produce(frame.values.data())) {
@@ -125,6 +125,7 @@ void FrameClock::ProduceOne(int64_t readyNs) {
         return;
     }
     frame.sequence = flow_.nextSequence++;
+    frame.dueNs = dueNs;
     frame.readyNs = readyNs;
     ++counters_.framesProduced;
     if (queue_.Push(std::move(frame))) ++counters_.framesDropped;
@@ -135,6 +136,7 @@ void FrameClock::BeginFlow(int64_t atNs) {
     flow_.flowing = true;
     flow_.flowStartNs = atNs;
     flow_.framesSinceFlowStart = 0;
+    timing_.Begin(static_cast<int64_t>(frameMultiple_) * kBaseFramePeriodNs);
     triggers_.FlowBegins(atNs);
 }
 

@@ -1,14 +1,16 @@
-// The simulation's clock: frames made ready in real time into the delivery
-// queue, lazily at each call (frame k after the flow began at t0 is ready at
-// t0 + (k+1) x frameMultiple x the base frame), with the trigger inputs'
-// scheduled pulses and the scheduled disconnect applied in time order
-// between them. A replay's frames run out at its recording's end (unless
+// The simulation's clock: frames made in real time into the delivery queue,
+// lazily at each call (frame k after the flow began at t0 is due at
+// t0 + (k+1) x frameMultiple x the base frame on a perfect clock;
+// frame_timing.h for a drifting one, and for when a jittered or held frame
+// becomes pollable), with the trigger inputs' scheduled pulses and the
+// scheduled disconnect applied in time order between them. A replay's frames run out at its recording's end (unless
 // it loops): the clock then makes none until the next start.
 #pragma once
 
 #include "contract/station_control.h"
 #include "delivery_queue.h"
 #include "frame_source.h"
+#include "frame_timing.h"
 #include "profile.h"
 #include "recording_player.h"
 #include "replay_setup.h"
@@ -70,7 +72,7 @@ private:
 
     bool Producing() const;
     void ProduceUntil(int64_t untilNs);
-    void ProduceOne(int64_t readyNs);
+    void ProduceOne(int64_t dueNs, int64_t readyNs);
     void BeginFlow(int64_t atNs);
     void ApplyPulse(int32_t input, int64_t atNs, int32_t source);
     void TellReplayEnd();
@@ -84,6 +86,7 @@ private:
     std::optional<int64_t> startPulseAfterMs_;  // a profile's scheduled pulses
     std::optional<int64_t> stopPulseAfterMs_;
     int32_t frameMultiple_ = 1;
+    FrameTiming timing_;  // when the frames are due and pollable
     bool enabled_ = false;
     Flow flow_;
     Link link_;

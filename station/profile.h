@@ -4,6 +4,8 @@
 // (profiles/README.md describes the format).
 #pragma once
 
+#include "frame_timing.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -61,6 +63,7 @@ struct Profile {
     std::optional<int64_t> stopPulseAfterMs;   // after varnix_start
     std::vector<SensorProfile> sensors;        // "count" already expanded
     std::optional<ReplayProfile> replay;       // set: sensors come from the recording
+    TimingOptions timing;                      // the station's clock and delivery
 };
 
 // Parses a profile. `source` names it in messages (a path, or "(text)").

@@ -27,6 +27,9 @@ constexpr int64_t kMaxFrameMultiple = 1000;
 constexpr int64_t kMaxQueueCapacity = 100000;
 constexpr int64_t kMaxSensorCount = 10000;
 constexpr double kMaxRate = 1e6;
+constexpr double kMaxDriftPpm = 100000;  // 10 %: beyond it no station keeps a frame clock
+constexpr double kMaxJitterMs = 1000;
+constexpr int64_t kMaxBurstEvery = 1000000;
 
 const std::pair<const char*, SignalKind> kSignals[] = {
     {"emg", SignalKind::Emg},   {"acc", SignalKind::Acc},           {"gyro", SignalKind::Gyro},
@@ -109,6 +112,13 @@ const json& Required(const json& object, const std::string& path, const char* fi
                       ": expected a value, got nothing (the field is missing)");
     }
     return *found;
+}
+
+uint64_t Seed(const json& seed) {
+    if (!seed.is_number_integer() || (!seed.is_number_unsigned() && seed.get<int64_t>() < 0)) {
+        Refuse("seed", "a whole number from 0", seed);
+    }
+    return seed.get<uint64_t>();
 }
 
 std::string Expand(std::string name, int64_t number) {
@@ -204,6 +214,55 @@ void ReadSensors(const json& sensors, Profile& profile) {
     }
 }
 
+double Number(const json& value, const std::string& path, double low, double high) {
+    if (!value.is_number() || !(value.get<double>() >= low) || !(value.get<double>() <= high)) {
+        char range[96];
+        std::snprintf(range, sizeof range, "a number from %g to %g", low, high);
+        Refuse(path, range, value);
+    }
+    return value.get<double>();
+}
+
+// The station's clock and delivery (frame_timing.h): fields of either kind
+// of profile.
+const char* const kTimingFields[] = {"clockDriftPpm", "clockDriftStep", "deliveryJitterMs",
+                                     "burstEvery"};
+
+TimingOptions ReadTiming(const json& document) {
+    TimingOptions timing;
+    if (document.contains("clockDriftPpm")) {
+        timing.clockDriftPpm =
+            Number(document["clockDriftPpm"], "clockDriftPpm", -kMaxDriftPpm, kMaxDriftPpm);
+    }
+    if (document.contains("clockDriftStep")) {
+        const json& step = document["clockDriftStep"];
+        if (!step.is_object()) {
+            Refuse("clockDriftStep", "an object with afterMs and ppm", step);
+        }
+        CheckFields(step, "clockDriftStep", {"afterMs", "ppm"});
+        DriftStep drift;
+        drift.afterMs = Integer(Required(step, "clockDriftStep", "afterMs"),
+                                "clockDriftStep.afterMs", 0, int64_t{1} << 40);
+        drift.ppm = Number(Required(step, "clockDriftStep", "ppm"), "clockDriftStep.ppm",
+                           -kMaxDriftPpm, kMaxDriftPpm);
+        timing.driftStep = drift;
+    }
+    if (document.contains("deliveryJitterMs")) {
+        timing.deliveryJitterMs =
+            Number(document["deliveryJitterMs"], "deliveryJitterMs", 0.0, kMaxJitterMs);
+    }
+    if (document.contains("burstEvery")) {
+        timing.burstEvery =
+            static_cast<int32_t>(Integer(document["burstEvery"], "burstEvery", 2, kMaxBurstEvery));
+    }
+    return timing;
+}
+
+std::set<std::string> WithTiming(std::set<std::string> fields) {
+    fields.insert(std::begin(kTimingFields), std::end(kTimingFields));
+    return fields;
+}
+
 const std::pair<const char*, GroupRule> kGroupRules[] = {
     {"auto", GroupRule::kAuto},
     {"names", GroupRule::kNames},
@@ -223,9 +282,13 @@ std::string RecordingPath(const std::string& path, const std::string& source) {
 
 Profile ReadReplayProfile(const json& document, const std::string& source) {
     CheckFields(document, "",
-                {"name", "description", "replay", "loop", "frameMultiple", "group", "from",
-                 "queueCapacity"});
+                WithTiming({"name", "description", "replay", "loop", "frameMultiple", "group",
+                            "from", "queueCapacity", "seed"}));
     Profile profile;
+    profile.timing = ReadTiming(document);
+    if (document.contains("seed")) {
+        profile.seed = Seed(document["seed"]);
+    }
     ReplayProfile replay;
     replay.path = RecordingPath(Text(document["replay"], "replay", true), source);
     if (document.contains("name")) {
@@ -280,9 +343,10 @@ Profile ReadProfile(const json& document, const std::string& source) {
         return ReadReplayProfile(document, source);
     }
     CheckFields(document, "",
-                {"name", "description", "seed", "frameMultiple", "queueCapacity",
-                 "startPulseAfterMs", "stopPulseAfterMs", "sensors"});
+                WithTiming({"name", "description", "seed", "frameMultiple", "queueCapacity",
+                            "startPulseAfterMs", "stopPulseAfterMs", "sensors"}));
     Profile profile;
+    profile.timing = ReadTiming(document);
     if (document.contains("name")) {
         profile.name = Text(document["name"], "name", false);
     }
@@ -290,11 +354,7 @@ Profile ReadProfile(const json& document, const std::string& source) {
         Text(document["description"], "description", false);
     }
     if (document.contains("seed")) {
-        const json& seed = document["seed"];
-        if (!seed.is_number_integer() || (!seed.is_number_unsigned() && seed.get<int64_t>() < 0)) {
-            Refuse("seed", "a whole number from 0", seed);
-        }
-        profile.seed = seed.get<uint64_t>();
+        profile.seed = Seed(document["seed"]);
     }
     if (document.contains("frameMultiple")) {
         profile.frameMultiple = static_cast<int32_t>(

@@ -20,9 +20,10 @@
 // never the other way round), and the station calls nobody.
 //
 // Simulation mode has no thread of its own: every call first brings the
-// clock to now, which makes the frames whose ready time has passed into the
+// clock to now, which makes the frames whose due time has passed into the
 // bounded queue (dropping the oldest on overflow); a poll then hands out the
-// oldest.
+// oldest once it has become pollable (at once on a perfect delivery; later
+// with jitter, or with the next frame when held).
 #pragma once
 
 #include "call_log.h"

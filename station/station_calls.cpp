@@ -76,12 +76,15 @@ bool Station::PollData(VarnixFrameBuf* frame) {
         if (parts.scriptMode) {
             ScriptedPoll poll;
             if (!parts.script.Take(poll) || !poll.frame) return false;
-            return parts.Deliver(frame, parts.counters.framesDelivered, now,
+            return parts.Deliver(frame, parts.counters.framesDelivered, now, now,
                                  std::move(poll.values));
         }
+        // A frame that is due but not yet pollable (a jittered or held
+        // delivery) comes later.
         QueuedFrame next;
-        if (!parts.queue.Pop(next)) return false;
-        return parts.Deliver(frame, next.sequence, next.readyNs, std::move(next.values));
+        if (!parts.queue.Pop(now, next)) return false;
+        return parts.Deliver(frame, next.sequence, next.dueNs, next.readyNs,
+                             std::move(next.values));
     });
 }
 

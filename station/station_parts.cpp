@@ -48,7 +48,7 @@ void StationParts::EnterScriptMode() {
     clock.ResetSession();
 }
 
-bool StationParts::Deliver(VarnixFrameBuf* frame, uint64_t sequence, int64_t readyNs,
+bool StationParts::Deliver(VarnixFrameBuf* frame, uint64_t sequence, int64_t dueNs, int64_t readyNs,
                            std::vector<float>&& values) {
     std::vector<float>& handed = queue.HandOut(std::move(values));
     if (frame != nullptr) frame->samples = handed.data();
@@ -58,7 +58,7 @@ bool StationParts::Deliver(VarnixFrameBuf* frame, uint64_t sequence, int64_t rea
     info.readyTimeNs = readyNs;
     info.deliveredTimeNs = MonotonicNowNs();
     info.valueCount = static_cast<uint32_t>(handed.size());
-    delivered.Record(info, handed.data(), handed.size());
+    delivered.Record(info, dueNs, handed.data(), handed.size());
     ++counters.framesDelivered;
     return true;
 }

@@ -35,8 +35,9 @@ struct StationParts {
     // Connected, with a usable profile or a script.
     bool Answering() const { return clock.Connected() && (scriptMode || profileError.empty()); }
     // Hands `values` out as the next frame (its array stays the station's
-    // until the next poll) and remembers it. Always true.
-    bool Deliver(VarnixFrameBuf* frame, uint64_t sequence, int64_t readyNs,
+    // until the next poll) and remembers it with the moments it was due and
+    // became pollable. Always true.
+    bool Deliver(VarnixFrameBuf* frame, uint64_t sequence, int64_t dueNs, int64_t readyNs,
                  std::vector<float>&& values);
 
     bool loaded = false;

@@ -2,6 +2,8 @@
 
 #include "emulator/vdd_host/capture/capture_command.h"
 #include "emulator/vdd_host/common/command_options.h"
+#include "emulator/vdd_host/common/default_module.h"
+#include "emulator/vdd_host/common/version_text.h"
 #include "emulator/vdd_host/describe/describe_command.h"
 #include "emulator/vdd_host/recording/compare_command.h"
 #include "emulator/vdd_host/validate/validate_command.h"
@@ -38,7 +40,8 @@ The host counts time in nanoseconds (timebase 1000000000 ticks per second),
 so a device's declared period is nanoseconds per sample; its start code is 7.
 Host API version 2 is offered in the handshake. Documentation: docs/vdd-host.md)";
 
-// [host] CLI11's help and usage errors, printed; the exit code they ask for.
+// [host] CLI11's help, version and usage errors, printed; the exit code they
+// ask for.
 int ExitFor(CLI::App& app, const CLI::Error& error) {
     const int code = app.exit(error);
     return error.get_exit_code() == 0 ? code : kExitUsage;
@@ -50,12 +53,14 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
     ParsedCommandLine parsed;
     HostOptions& options = parsed.options;
     CLI::App app{
-        "vdd-host: a capture host for device plug-ins. It loads a plug-in module beside its "
-        "station library, drives it through the host lifecycle, checks every sample block it "
-        "pushes against what the station delivered, and shows the result.",
+        VersionLine() +
+            ": a capture host for device plug-ins. It loads a plug-in module beside its "
+            "station library, drives it through the host lifecycle, checks every sample block it "
+            "pushes against what the station delivered, and shows the result.",
         "vdd-host"};
     app.footer(kFooter);
     app.require_subcommand(1);
+    app.set_version_flag("--version", VersionLine(), "Print the version and the commit, then exit");
     CLI::App* describe = AddDescribeCommand(app, options);
     AddCaptureCommand(app, options);
     CLI::App* compare = AddCompareCommand(app, options);
@@ -70,7 +75,7 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
                      : compare->parsed()  ? Command::kCompare
                      : validate->parsed() ? Command::kValidate
                                           : Command::kCapture;
-    if (options.modulePath.empty()) options.modulePath = DefaultModulePath();
+    if (options.modulePath.empty()) options.modulePath = DefaultModulePath(ExecutableDirectory());
     return parsed;
 }
 

@@ -157,7 +157,9 @@ public:
         version = version_;
         return true;
     }
+    uint64_t DeviceListVersion() const override { return version_.load(); }
     size_t CatalogueSensorCount() const override { return catalogueLength.load(); }
+    int32_t FrameMultiple() const override { return 1; }
     ViconDigitalDevice::IHostServices* Services() const override { return services_; }
 
     // Replaces the list (the old devices die here, outside the lock).
@@ -185,7 +187,7 @@ private:
     ViconDigitalDevice::IHostServices* const services_;
     std::mutex mutex_;
     varnix::DeviceList devices_;
-    uint64_t version_ = 1;
+    std::atomic<uint64_t> version_{1};
 };
 
 struct AcquisitionFixture : ::testing::Test {

@@ -384,3 +384,43 @@ TEST_F(AcquisitionLoopTest, PollsAtMostOncePerPause) {
     EXPECT_LE(polls, ceiling) << "each cycle pauses 10 ms after its work";
     EXPECT_GE(polls, 3u);
 }
+
+namespace {
+// Run once by the acquisition thread, between its first copy of the list and
+// its first poll; set before the thread starts.
+std::function<void()> g_betweenCopyAndPoll;
+void BetweenCopyAndPoll() {
+    if (g_betweenCopyAndPoll) {
+        const std::function<void()> act = std::move(g_betweenCopyAndPoll);
+        g_betweenCopyAndPoll = nullptr;
+        act();
+    }
+}
+}  // namespace
+
+// Guards against frames polled in a long cycle reaching only the devices of
+// the copy taken at its top: three frames waiting at the station, polled
+// after the host registered a third device, reached the first two only.
+TEST_F(AcquisitionLoopTest, ADeviceRegisteredDuringACycleGetsTheFramesPolledAfterIt) {
+    SetDevices({Device(1, 1, 0), Device(1, 1, 1)}, 3);
+    const boost::shared_ptr<varnix::vDevice> third = Device(1, 1, 2);
+    ScriptFrames(3, 3);
+    g_betweenCopyAndPoll = [&] { AppendDevices({third}); };
+    varnix::AcquisitionHooks hooks;
+    hooks.afterListCopy = &BetweenCopyAndPoll;
+    varnix::SetAcquisitionHooks(hooks);
+
+    varnix::StartAcquisition(plugin);
+    for (size_t d = 0; d < 3; ++d) {
+        EXPECT_TRUE(ContextOf(d).WaitForPushes(3, std::chrono::seconds(3))) << "device " << d;
+    }
+    varnix::StopAcquisition();
+    for (size_t d = 0; d < 3; ++d) {
+        const std::vector<fake::Push> pushes = ContextOf(d).Pushes();
+        ASSERT_EQ(pushes.size(), 3u) << "device " << d;
+        for (int f = 0; f < 3; ++f) {
+            EXPECT_EQ(pushes[static_cast<size_t>(f)].values, Slice(f, static_cast<int>(d), 1))
+                << "device " << d << " frame " << f;
+        }
+    }
+}

@@ -109,7 +109,8 @@ TEST(EdfRanges, EdflibWritesEveryRangeAsTheTextItCameFrom) {
     const std::string path = ::testing::TempDir() + "/ranges.bdf";
     EdfFile file;
     std::string error;
-    ASSERT_TRUE(file.Open(path, EdfKind::kBdfPlus, signals, 100000, "ranges", error)) << error;
+    ASSERT_TRUE(file.Open(path, EdfKind::kBdfPlus, signals, 100000, {"vdd-host", "ranges"}, error))
+        << error;
     ASSERT_TRUE(file.WriteRecord(std::vector<int32_t>(2 * signals.size(), 0), error)) << error;
     ASSERT_TRUE(file.Close(error)) << error;
     EdfContent content;

@@ -85,7 +85,8 @@ void ExpectCatalogueIsProfile(const SensorCatalogue& catalogue, int32_t frameMul
 }
 
 const char* kShippedProfiles[] = {"default.json",   "sensors1.json",   "sensors16.json",
-                                  "sensors64.json", "sensors128.json", "ramp4.json"};
+                                  "sensors64.json", "sensors128.json", "ramp4.json",
+                                  "jitter16.json",  "drift16.json"};
 
 }  // namespace
 
@@ -175,6 +176,15 @@ TEST_F(ProfileTest, RefusalsNameTheFieldAndWhatWasExpected) {
         {R"({"sensors":{}})", "sensors: expected a list of sensors, got {}"},
         {R"({"seed":1})", "sensors: expected a value, got nothing"},
         {R"({"sensors":[)", "(document): expected valid JSON"},
+        {R"({"burstEvery":1,"sensors":[]})", "burstEvery: expected a whole number from 2"},
+        {R"({"deliveryJitterMs":-0.5,"sensors":[]})",
+         "deliveryJitterMs: expected a number from 0 to 1000, got -0.5"},
+        {R"({"clockDriftPpm":"fast","sensors":[]})",
+         "clockDriftPpm: expected a number from -100000 to 100000"},
+        {R"({"clockDriftStep":{"afterMs":5000,"pm":-200},"sensors":[]})",
+         "clockDriftStep.pm: expected one of the fields afterMs, ppm"},
+        {R"({"clockDriftStep":{"afterMs":5000},"sensors":[]})",
+         "clockDriftStep.ppm: expected a value, got nothing"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.json);

@@ -6,6 +6,7 @@
 #include "emulator/thread_identity.h"
 #include "emulator/vdd_host/capture/capture_summary.h"
 #include "emulator/vdd_host/capture/csv_export.h"
+#include "emulator/vdd_host/capture/drift_fit.h"
 #include "emulator/vdd_host/capture/live_status.h"
 #include "emulator/vdd_host/common/capture_interrupt.h"
 #include "emulator/vdd_host/common/capture_timing.h"
@@ -107,6 +108,7 @@ struct CaptureRun {
     CaptureOutputs& outputs;
     const CaptureInterrupt& interrupt;
     const std::vector<DeviceLayout>& layouts;
+    DriftFit& drift;
     int64_t captureStartNs = 0;
     std::vector<emulator::DeviceStatus> statuses;  // at the end of the latest session
     std::optional<double> stoppedAtS;              // when a signal ended the capture
@@ -123,6 +125,27 @@ void Pulse(CaptureRun& run, bool start) {
     }
 }
 
+// The session has closed: the station's clock as its frames showed it, and
+// the EDF file completed once every device caught up (the fit, as an
+// annotation at the last frame it took).
+void CloseSessionOutputs(CaptureRun& run) {
+    const std::optional<DriftResult> drift = run.drift.EndSession();
+    if (!run.outputs.edf) return;
+    if (drift) {
+        for (const std::string& text : DriftAnnotations(*drift))
+            run.outputs.edf->Note(drift->lastPushNs, text);
+    }
+    run.outputs.edf->BeginClosing();
+    const int64_t deadlineNs =
+        emulator::MonotonicNowNs() + std::chrono::nanoseconds(kEdfCatchUp).count();
+    while (!run.outputs.edf->ClosingDone() && emulator::MonotonicNowNs() < deadlineNs) {
+        std::this_thread::sleep_for(kEdfCatchUpPoll);
+        run.checker.Drain();
+    }
+    run.outputs.pulses->Forward(*run.outputs.edf);
+    run.outputs.edf->EndSession();
+}
+
 // Runs one session on every device: declare, open, stream, close. Ends early
 // when a signal came.
 void RunSession(CaptureRun& run, int session, bool last) {
@@ -134,6 +157,7 @@ void RunSession(CaptureRun& run, int session, bool last) {
     const CaptureTiming timing = TimingOf(host, run.layouts);
     if (run.outputs.plot) run.outputs.plot->SetRates(timing.ratesHz);
     if (run.outputs.edf) run.outputs.edf->BeginSession(session, timing);
+    run.drift.BeginSession(session, timing.framePeriodS);
     for (size_t d = 0; d < devices; ++d) {
         host.SessionOpened(d);
         run.checker.NoteIndexReset(d);
@@ -173,17 +197,7 @@ void RunSession(CaptureRun& run, int session, bool last) {
     for (size_t d = 0; d < devices; ++d) run.statuses.push_back(host.GetStatus(d));
     for (size_t d = 0; d < devices; ++d) host.SessionClosed(d);
     run.checker.Drain();
-    if (run.outputs.edf) {
-        run.outputs.edf->BeginClosing();
-        const int64_t deadlineNs =
-            emulator::MonotonicNowNs() + std::chrono::nanoseconds(kEdfCatchUp).count();
-        while (!run.outputs.edf->ClosingDone() && emulator::MonotonicNowNs() < deadlineNs) {
-            std::this_thread::sleep_for(kEdfCatchUpPoll);
-            run.checker.Drain();
-        }
-        run.outputs.pulses->Forward(*run.outputs.edf);
-        run.outputs.edf->EndSession();
-    }
+    CloseSessionOutputs(run);
 }
 
 // "stopped early at 12.3 s of 30 s", or "" when the capture ran its time.
@@ -302,6 +316,7 @@ int Conclude(emulator::TestHost& host, emulator::PluginModule& module, CaptureRu
                   << "the plug-in shut down and every file completed\n";
     }
     std::vector<std::string> failures = Summarise(run.checker, facts, options.quiet, std::cout);
+    SummariseDrift(run.drift.Results(), options.quiet, std::cout, std::cerr);
     if (run.outputs.edf) {
         const std::vector<std::string> edfFailures =
             SummariseEdf(run.outputs.edf->Reports(), options.quiet, std::cout);
@@ -349,6 +364,8 @@ int RunCapture(const HostOptions& options) {
     const auto definitions = host.Definitions();
     const std::vector<DeviceLayout> layouts = LayOut(definitions, RegisteredNames(host), station);
     PushChecker checker(station, layouts);
+    DriftFit drift;
+    checker.AddSink(drift);
     const int64_t captureStartNs = emulator::MonotonicNowNs();
     ConnectOutputs(options, outputs, checker, layouts, station, captureStartNs);
     host.Faults().SetPushHook([&checker](const emulator::PushView& push) {
@@ -361,8 +378,8 @@ int RunCapture(const HostOptions& options) {
     SetTriggers(host, options);
 
     LiveStatus status(stdout, options.quiet);
-    CaptureRun run{host,      options, checker,        station, status, outputs,
-                   interrupt, layouts, captureStartNs, {},      {}};
+    CaptureRun run{host,      options, checker, station,        status, outputs,
+                   interrupt, layouts, drift,   captureStartNs, {},     {}};
     for (int session = 1; session <= options.sessions && !run.stoppedAtS; ++session) {
         RunSession(run, session, session == options.sessions);
     }

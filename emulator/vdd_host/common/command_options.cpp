@@ -9,9 +9,9 @@ namespace varnix::vddhost {
 
 void AddCommonOptions(CLI::App& command, HostOptions& options) {
     command
-        .add_option(
-            "-m,--module", options.modulePath,
-            "Device plug-in module to load (default: VarnixViconPlugin.vdd beside vdd-host)")
+        .add_option("-m,--module", options.modulePath,
+                    "Device plug-in module to load (default: VarnixViconPlugin.vdd beside "
+                    "vdd-host, else in ../lib/varnix-vdd/ from it, where the package installs it)")
         ->type_name("PATH");
     command
         .add_option("-p,--profile", options.profilePath,
@@ -38,10 +38,6 @@ std::string ExecutableDirectory() {
     std::string full(path, static_cast<size_t>(length));
     const size_t slash = full.rfind('/');
     return slash == std::string::npos ? "." : full.substr(0, slash);
-}
-
-std::string DefaultModulePath() {
-    return ExecutableDirectory() + "/VarnixViconPlugin.vdd";
 }
 
 }  // namespace varnix::vddhost

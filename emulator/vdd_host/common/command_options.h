@@ -18,7 +18,4 @@ void AddCommonOptions(CLI::App& command, HostOptions& options);
 // The directory holding the running executable ("." when unknown).
 std::string ExecutableDirectory();
 
-// The module vdd-host loads unless --module names one: the plug-in beside it.
-std::string DefaultModulePath();
-
 }  // namespace varnix::vddhost

@@ -1,6 +1,7 @@
 #include "emulator/vdd_host/describe/describe_command.h"
 
 #include "emulator/contract_monitor.h"
+#include "emulator/module_version.h"
 #include "emulator/startup_sequence.h"
 #include "emulator/test_host.h"
 #include "emulator/vdd_host/common/command_options.h"
@@ -41,11 +42,16 @@ int RunDescribe(const HostOptions& options) {
     host.Shutdown(module);
 
     if (!options.quiet) {
-        std::cout << "module: " << module.Path() << " (plug-in API version " << version << ")\n"
-                  << "station: " << environment.station.Path() << " ("
+        // Read from the files, not asked of the loaded code.
+        const std::string stationPath = environment.station.Path();
+        std::cout << "module: " << module.Path() << " ("
+                  << emulator::DescribeFileVersion(emulator::ReadFileVersion(module.Path()))
+                  << "; plug-in API version " << version << ")\n"
+                  << "station: " << stationPath << " ("
                   << (environment.station.Simulated()
                           ? "simulated, profile " + environment.profileName
                           : std::string("no simulation exports"))
+                  << "; " << emulator::DescribeFileVersion(emulator::ReadFileVersion(stationPath))
                   << ")\n\n";
         PrintDefinitions(definitions, std::cout);
         for (const emulator::LogLine& line : host.LogLines()) {

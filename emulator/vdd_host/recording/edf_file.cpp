@@ -45,7 +45,7 @@ EdfFile::~EdfFile() {
 }
 
 bool EdfFile::Open(const std::string& path, EdfKind kind, const std::vector<EdfSignal>& signals,
-                   int recordUnits, const std::string& recording, std::string& error) {
+                   int recordUnits, const RecordingSubfields& recording, std::string& error) {
     const int type = kind == EdfKind::kBdfPlus ? EDFLIB_FILETYPE_BDFPLUS : EDFLIB_FILETYPE_EDFPLUS;
     handle_ = edfopen_file_writeonly(path.c_str(), type, static_cast<int>(signals.size()));
     if (handle_ < 0) {
@@ -69,8 +69,8 @@ bool EdfFile::Open(const std::string& path, EdfKind kind, const std::vector<EdfS
         samplesPerRecord_.push_back(signal.samplesPerRecord);
     }
     ok = ok && edf_set_number_of_annotation_signals(handle_, kAnnotationSignals) == 0 &&
-         edf_set_equipment(handle_, "vdd-host") == 0 &&
-         edf_set_recording_additional(handle_, recording.c_str()) == 0;
+         edf_set_equipment(handle_, recording.equipment.c_str()) == 0 &&
+         edf_set_recording_additional(handle_, recording.additional.c_str()) == 0;
     if (!ok) {
         error = "EDFlib refused the header of " + path + " (a signal's rate, range or label)";
         edfclose_file(handle_);

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "emulator/vdd_host/recording/edf_signals.h"
+#include "emulator/vdd_host/recording/recording_field.h"
 
 #include <cstdint>
 #include <ctime>
@@ -40,9 +41,10 @@ public:
     EdfFile& operator=(const EdfFile&) = delete;
 
     // Creates `path` (replacing a file of that name). `recordUnits` is the
-    // record duration in EDFlib's units of 10 us. False with `error` set.
+    // record duration in EDFlib's units of 10 us; `recording` fills the
+    // recording field (recording_field.h). False with `error` set.
     bool Open(const std::string& path, EdfKind kind, const std::vector<EdfSignal>& signals,
-              int recordUnits, const std::string& recording, std::string& error);
+              int recordUnits, const RecordingSubfields& recording, std::string& error);
 
     // The wall-clock time of the first sample, to the second (cut, not
     // rounded); only before the first record.

@@ -2,6 +2,8 @@
 
 #include "contract/base_frame.h"
 
+#include "emulator/vdd_host/recording/recording_field.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -117,9 +119,8 @@ bool EdfRecorder::BeginSession(int32_t session, const CaptureTiming& timing) {
     auto open = std::make_unique<Session>();
     open->id = session;
     open->framePeriodNs = std::llround(timing.framePeriodS * 1e9);
-    const std::string recording = "session " + std::to_string(session) + " of " +
-                                  std::to_string(sessions_) +
-                                  FrameMultipleNote(timing.framePeriodS);
+    const RecordingSubfields recording =
+        RecordingSubfieldsOf(session, sessions_, FrameMultipleNote(timing.framePeriodS));
     std::string error;
     if (!open->file.Open(report.path, kind_, signals, static_cast<int>(recordUnits), recording,
                          error)) {

@@ -89,9 +89,12 @@ public:
     const edf_hdr_struct& Header() const { return *header_; }
     int Handle() const { return header_->handle; }
 
-    // The annotations, session starts left out, in time order.
+    // The annotations in time order, without those that describe the capture
+    // rather than the signals: its session starts and its measure of the
+    // station's clock (a replay measures its own).
     std::vector<Annotation> Annotations() const {
-        static const std::regex kSessionStart("session [0-9]+ start");
+        static const std::regex kSessionStart(
+            "session [0-9]+ start|clock drift .* ppm|frame period [0-9.]+ ms");
         std::vector<Annotation> list;
         for (long long i = 0; i < header_->annotations_in_file; ++i) {
             edf_annotation_struct annotation{};

@@ -5,6 +5,7 @@
 
 #include "emulator/vdd_host/common/capture_interrupt.h"
 #include "emulator/vdd_host/common/command_options.h"
+#include "emulator/vdd_host/common/default_module.h"
 #include "emulator/vdd_host/validate/round_journal.h"
 #include "emulator/vdd_host/validate/round_plan.h"
 #include "emulator/vdd_host/validate/round_process.h"
@@ -46,7 +47,7 @@ std::string RepeatCommand(const HostOptions& options, uint64_t seed, int round) 
         "vdd-host validate --seed " + std::to_string(seed) + " --round " + std::to_string(round);
     if (options.strictness != kDefaultStrictness)
         command += " --strictness " + std::to_string(options.strictness);
-    if (options.modulePath != DefaultModulePath()) {
+    if (options.modulePath != DefaultModulePath(ExecutableDirectory())) {
         command += " --module " + options.modulePath;
     }
     return command;

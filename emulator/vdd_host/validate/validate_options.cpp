@@ -26,7 +26,8 @@ CLI::App* AddValidateCommand(CLI::App& app, HostOptions& options) {
     validate
         ->add_option(
             "-m,--module", options.modulePath,
-            "Device plug-in module to validate (default: VarnixViconPlugin.vdd beside vdd-host)")
+            "Device plug-in module to validate (default: VarnixViconPlugin.vdd beside vdd-host, "
+            "else in ../lib/varnix-vdd/ from it)")
         ->type_name("PATH");
     validate->add_option("--seed", options.seed, "Seed of the rounds (default: drawn, and printed)")
         ->type_name("S");
