@@ -1,6 +1,7 @@
 // vdd-host's measure of the station's clock against the host's: the line
 // through the frames, its uncertainty, the warning, and a capture of a
 // station whose clock runs 300 ppm fast.
+#include "contract/base_frame.h"
 #include "emulator/vdd_host/capture/drift_fit.h"
 #include "tests/emulator/in_process_capture.h"
 
@@ -13,7 +14,7 @@ using namespace varnix::vddhost;
 
 namespace {
 
-constexpr double kFrameS = 0.0135;
+constexpr double kFrameS = varnix::kBaseFramePeriodS;
 
 // A push of frame `frame` of `session` reaching the host at `seconds`.
 CapturedPush PushAt(int32_t session, int64_t frame, double seconds) {

@@ -199,7 +199,7 @@ protected:
         ASSERT_TRUE(capture_->environment.station.DeliveredFrame(*checker.Tally(0).firstDelivery,
                                                                  first, ignored));
         const double pulse =
-            static_cast<double>(pulseNs_ - (first.readyTimeNs - 13'500'000)) * 1e-9;
+            static_cast<double>(pulseNs_ - (first.readyTimeNs - varnix::kBaseFramePeriodNs)) * 1e-9;
         const auto* pulsed = Find(content, "start pulse");
         ASSERT_NE(pulsed, nullptr);
         EXPECT_NEAR(pulsed->onset, pulse, 2e-4);

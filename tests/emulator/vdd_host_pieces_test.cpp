@@ -121,7 +121,7 @@ TEST_F(PiecesTest, VerdictNamesTheCauseBeforeItsConsequences) {
     PushChecker checker(station, {Layout(0, "A")});
     checker.NoteIndexReset(0);
     Push(checker, 0, 0, 1, 0);
-    Push(checker, 0, 9, 1, 13'500'000);
+    Push(checker, 0, 9, 1, varnix::kBaseFramePeriodNs);
     checker.Drain();
     CaptureFacts facts;
     facts.ratesHz = {kSamples / varnix::kBaseFramePeriodS};
@@ -201,7 +201,7 @@ TEST_F(PiecesTest, PlotOfALongCaptureKeepsItsSizeAndSpansTheWholeCapture) {
     plot.SetRates({kSamples / varnix::kBaseFramePeriodS});
     checker.AddSink(plot);
     for (int64_t frame = 0; frame < 3000; ++frame)
-        Push(checker, 0, frame * kSamples, 1, (frame + 1) * 13'500'000);
+        Push(checker, 0, frame * kSamples, 1, (frame + 1) * varnix::kBaseFramePeriodNs);
     checker.Drain();
     const double seconds = 3000 * varnix::kBaseFramePeriodS;
     EXPECT_GE(plot.SpanS(), seconds);
