@@ -21,6 +21,13 @@ constexpr double kTieNs = 1 * kUs;       // moments this close count as one
 constexpr size_t kSearchBrackets = 3;         // bracketed frames before settling
 constexpr double kSettledSpanNs = 0.4 * kMs;  // a phase pinned this tightly is tracked
 constexpr int kSettleFrames = 3;
+// A scan of every period (242 phase consensuses, each a sort of the
+// brackets) costs more than the rest of a frame's pass. On a busy machine
+// wake-ups keep the phase wide and settling lasts: scanned on every frame,
+// it kept the loop 30 frames behind under ThreadSanitizer beside three
+// other captures. So the periods are scanned when settling begins and on
+// every 8th frame of it; between, the phase is found at the period in hand.
+constexpr int kFullScanEvery = 8;
 constexpr int kMaxSettleBack = 6;  // found first in a row: the span the poll moves back doubles
 
 constexpr double kStepNs = 200 * kUs;  // the quantile tracker's step
@@ -194,7 +201,9 @@ void FrameCadence::SettleFrame(const FrameBracket& bracket) {
 // the station's shows only when a frame is found before every phase it
 // allows.
 void FrameCadence::Settle() {
-    const PeriodConsensus best = ScanPeriods(recent_, periodNs_);
+    const PeriodConsensus best = settledFrames_ % kFullScanEvery == 0
+                                     ? ScanPeriods(recent_, periodNs_)
+                                     : PeriodConsensus{periodNs_, BestPhase(recent_, periodNs_)};
     periodNs_ = best.periodNs;
     const double high = best.phase.highNs;
     const double low = std::max(best.phase.lowNs, high - periodNs_);
