@@ -1,8 +1,8 @@
 // vdd-host's measure of the station's clock against the host's: the line
 // through the frames, its uncertainty, the warning, and a capture of a
 // station whose clock runs 300 ppm fast.
-#include "contract/base_frame.h"
 #include "emulator/vdd_host/capture/drift_fit.h"
+#include "contract/base_frame.h"
 #include "tests/emulator/in_process_capture.h"
 
 #include <gtest/gtest.h>
