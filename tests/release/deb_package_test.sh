@@ -7,22 +7,13 @@
 #   tests/release/deb_package_test.sh BUILD_FOLDER
 set -euo pipefail
 build="$1"
-scratch="$(mktemp -d)"
-trap 'rm -rf "$scratch"' EXIT
-failures=0
-fail() { echo "FAIL $*"; failures=$((failures + 1)); }
-ok() { echo "ok   $*"; }
-
 # shellcheck disable=SC1091
-source <(sed -nE 's/^set\((VARNIX_BUILT_[A-Z]+) "(.*)"\)$/\1="\2"/p' "$build/build_version.cmake")
+source "$(dirname "${BASH_SOURCE[0]}")/package_test_lib.sh"
+
+read_built_version "$build"
 version="$VARNIX_BUILT_VERSION"
 deb="$scratch/varnix-vdd-tools_${version}_amd64.deb"
-if ! (cd "$build" && cpack -G DEB -B "$scratch" >"$scratch/cpack.log" 2>&1); then
-  cat "$scratch/cpack.log"
-  echo "FAIL cpack -G DEB failed in $build"
-  exit 1
-fi
-[ -f "$deb" ] && ok "cpack wrote $(basename "$deb")" || { fail "no $deb: $(ls "$scratch")"; exit 1; }
+pack "$build" DEB "$deb"
 
 info="$(dpkg-deb --info "$deb")"
 field() { sed -nE "s/^ $1: (.*)$/\1/p" <<<"$info"; }

@@ -10,22 +10,13 @@
 set -euo pipefail
 build="$1" runner="$2"
 source_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-scratch="$(mktemp -d)"
-trap 'rm -rf "$scratch"' EXIT
-failures=0
-fail() { echo "FAIL $*"; failures=$((failures + 1)); }
-ok() { echo "ok   $*"; }
-
 # shellcheck disable=SC1091
-source <(sed -nE 's/^set\((VARNIX_BUILT_[A-Z]+) "(.*)"\)$/\1="\2"/p' "$build/build_version.cmake")
+source "$source_dir/tests/release/package_test_lib.sh"
+
+read_built_version "$build"
 name="VarnixViconPlugin-${VARNIX_BUILT_VERSION}-win64"
 zip="$scratch/$name.zip"
-if ! (cd "$build" && cpack -G ZIP -B "$scratch" >"$scratch/cpack.log" 2>&1); then
-  cat "$scratch/cpack.log"
-  echo "FAIL cpack -G ZIP failed in $build"
-  exit 1
-fi
-[ -f "$zip" ] && ok "cpack wrote $name.zip" || { fail "no $zip: $(ls "$scratch")"; exit 1; }
+pack "$build" ZIP "$zip"
 
 listing="$(cd "$scratch" && cmake -E tar tf "$zip" | sed '/\/$/d' | sort)"
 profiles="$(cd "$source_dir/profiles" && ls ./*.json | sed "s|^\./|$name/simulated-station/profiles/|")"
