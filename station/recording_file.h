@@ -11,6 +11,18 @@
 // Messages start with "recording <path>: " and name byte offsets. Warnings
 // (the file holds fewer or more records than its header says, a
 // discontinuous file) do not stop a replay; errors do.
+//
+// Why the station reads the file itself and not through EDFlib, as
+// `vdd-host compare` does: EDFlib refuses exactly the files a replay must
+// take. A capture cut short (vdd-host killed, the machine down) leaves the
+// header's record count at "-1", as EDFlib's own writer puts it there until
+// it closes the file, and EDFlib then refuses to open it; it also refuses a
+// file that holds fewer whole records than its header says (cut inside a
+// record) and every discontinuous file (EDF+D, BDF+D). Those cases reach
+// every part of the reading (the header, the record count, the
+// annotations' scan), so a second path through EDFlib for the files it does
+// take would remove no line here. The station's Windows build has no EDFlib
+// either.
 #pragma once
 
 #include "recording_annotations.h"
