@@ -33,12 +33,6 @@ step() {  # step <label> <command...>
   echo "== $label: done in $((SECONDS - start)) s"
 }
 
-# The normal and Windows builds keep -O2 but carry line tables only (-g1),
-# as the sanitizer builds do: a file compiles in about two thirds of the
-# time it takes with -g (round_cycle.cpp 9.2 s against 14.6 s), and a
-# backtrace still names file and line.
-line_tables=(-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG")
-
 build() {  # build <build folder> [cmake arguments...]
   "$here/scripts/setup.sh" "$1" -DVARNIX_WERROR=ON "${@:2}"
 }
@@ -55,12 +49,12 @@ fi
 
 step "layering" "$here/scripts/check-layers.sh"
 step "layout" "$here/scripts/check-format.sh"
-step "normal build" build "$here/build" "${line_tables[@]}"
+step "normal build" build "$here/build"
 step "clang-tidy" "$here/scripts/run-clang-tidy.sh" "$here/build"
 step "normal build: tests" run_tests "$here/build" ""
 if [ "${VARNIX_WINDOWS:-on}" != "off" ]; then
   step "Windows build and its tests under Wine" "$here/scripts/run-windows-tests.sh" "$here/build-windows" \
-    -DVARNIX_WERROR=ON "${line_tables[@]}"
+    -DVARNIX_WERROR=ON
 fi
 
 case "${VARNIX_SANITIZERS:-all}" in
