@@ -10,7 +10,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$here/build}"
 shift || true
 
-packages=(g++ cmake make libboost-thread-dev libboost-system-dev libgtest-dev libgmock-dev
+packages=(g++ cmake make ninja-build libboost-thread-dev libboost-system-dev libgtest-dev libgmock-dev
           nlohmann-json3-dev libcli11-dev libbenchmark-dev binutils libedf-dev biosig-tools
           clang-format clang-tidy python3 procps dpkg-dev)
 missing=()
@@ -31,6 +31,11 @@ fi
 
 [ "$build" = "--packages-only" ] && exit 0
 
+# A new build folder builds with Ninja, which keeps both cores busy to the
+# end (a first build of the capture's targets in 113 and 117 s against 122
+# and 134 s with make); one that exists keeps its generator, and
+# CMAKE_GENERATOR chooses another.
+export CMAKE_GENERATOR="${CMAKE_GENERATOR:-Ninja}"
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE="${VARNIX_BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
 if [ -n "${VARNIX_BUILD_TARGETS:-}" ]; then
   read -r -a targets <<<"$VARNIX_BUILD_TARGETS"
