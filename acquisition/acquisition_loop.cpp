@@ -76,8 +76,11 @@ struct Cycle {
 // Polls and hands off while frames may be waiting, up to the cycle's share;
 // true when the share was taken. The station's array is read only until the
 // next poll, so each frame is copied out to every device before the next
-// poll. A frame's moment is bracketed by the clock read before an empty poll
-// and after a poll that found one.
+// poll. A frame's moment is bracketed by the clock read before each poll: a
+// station looks for a frame when it is called, and one that found a frame
+// may spend long before it returns (the simulated station makes 128 sensors'
+// frame there in about a millisecond, a real one copies it): the return says
+// nothing of when the frame was there.
 bool TakeWaitingFrames(Cycle& cycle) {
     LoopEnvironment& environment = cycle.environment;
     for (int taken = 0; taken < kMaxFramesPerCycle; ++taken) {
@@ -86,13 +89,12 @@ bool TakeWaitingFrames(Cycle& cycle) {
         }
         const auto before = environment.Now();
         const bool found = environment.Poll(cycle.frame) && cycle.frame.samples != nullptr;
-        const auto after = found ? environment.Now() : before;
-        cycle.cadence.Polled(after, found);
+        cycle.cadence.Polled(before, found);
         if (!found) {
             cycle.silence.NoFrame(before);
             return false;
         }
-        cycle.silence.Frame(after);
+        cycle.silence.Frame(environment.Now());
         // A cycle can take many frames: a device the host registered since
         // the copy at the top of it must get this one.
         cycle.follower.RefreshIfMoved();

@@ -61,8 +61,7 @@ public:
     // A session start, or a new station: forget the phase, search again.
     void Restart(Clock::duration nominalPeriod);
 
-    // The outcome of one poll: for a frame, a moment after the poll returned;
-    // for none, a moment before it was made.
+    // The outcome of one poll made at `at` (read just before the call).
     void Polled(Clock::time_point at, bool found);
 
     // After a poll that found a frame: whether another may be waiting now

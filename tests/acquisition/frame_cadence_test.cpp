@@ -196,6 +196,24 @@ TEST_F(FrameCadenceTest, AStationOnAnotherPeriodIsTrackedTheSameWay) {
     EXPECT_LE(PollsPerFrame(run.clock, 5000.0), 1.25);
 }
 
+// A station that spends a while inside the poll that hands a frame out (the
+// simulated one makes 128 sensors' frame there in about a millisecond) once
+// kept the loop settling for ever: it took the poll's return as the frame's
+// moment, so no phase ever looked pinned, and 1.6 polls went to each frame.
+TEST_F(FrameCadenceTest, AStationSlowToHandAFrameOutIsTrackedAsAQuickOne) {
+    StationScript slow;
+    slow.foundPollMs = 1.2;
+    slow.seconds = 10.0;
+    CadenceRun run(slow);
+    run.Run(plugin);
+    const ScriptedStationClock& clock = run.clock;
+    EXPECT_GE(clock.FramesTaken(), static_cast<size_t>(clock.FrameDueFrom(9990.0)));
+    EXPECT_LE(SettledFrom(clock, 1.0), 20) << Waits(clock, 0, 30);
+    EXPECT_LE(LongestWaitMs(clock, 20), 0.7) << "the station looks at a poll's start";
+    EXPECT_LE(PollsPerFrame(clock, 1000.0), 1.25);
+    EXPECT_GE(ShortestGapAfterAnEmptyPollMs(clock), 0.5);
+}
+
 TEST_F(FrameCadenceTest, NoFramesMeansAPollEveryTenMillisecondsAndEndlessFramesStillPause) {
     StationScript silent;
     silent.seconds = 2.0;

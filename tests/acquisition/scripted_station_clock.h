@@ -26,6 +26,9 @@ struct StationScript {
     std::optional<std::pair<double, double>> silence;  // from, to (s): no frames due then
     std::optional<std::pair<double, double>> restart;  // at s, frames begin anew after ms
     bool answersForEver = false;                       // every poll finds a frame
+    // A poll that finds a frame returns this long after the station looked
+    // (it makes or copies the frame inside the call).
+    double foundPollMs = 0.0;
     double seconds = 20.0;                             // of virtual time, then the loop is stopped
 };
 
@@ -53,6 +56,7 @@ public:
         if (found) {
             ++next_;
             frame.samples = values_.data();
+            nowMs_ += script_.foundPollMs;
         }
         return found;
     }
