@@ -29,7 +29,7 @@ struct StationScript {
     // A poll that finds a frame returns this long after the station looked
     // (it makes or copies the frame inside the call).
     double foundPollMs = 0.0;
-    double seconds = 20.0;                             // of virtual time, then the loop is stopped
+    double seconds = 20.0;  // of virtual time, then the loop is stopped
 };
 
 class ScriptedStationClock final : public varnix::LoopEnvironment {
