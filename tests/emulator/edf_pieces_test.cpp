@@ -7,6 +7,7 @@
 #include "emulator/vdd_host/recording/edf_signals.h"
 #include "emulator/vdd_host/recording/physical_ranges.h"
 #include "emulator/vdd_host/recording/record_assembler.h"
+#include "emulator/vdd_host/recording/recording_comparison.h"
 #include "tests/emulator/edf_reader.h"
 
 #include <gtest/gtest.h>
@@ -378,3 +379,22 @@ TEST(LatencyHistogramTest, PercentilesStayWithinOneBucketOfTheExactValue) {
 
 }  // namespace
 }  // namespace varnix::vddhost
+
+// compare leaves out what a replay writes anew, and only that: a lab's own
+// annotation that merely starts like one of them must still be compared.
+TEST(EdfCompare, OnlyTheCapturesOwnAnnotationsAreLeftOut) {
+    using varnix::vddhost::DescribesTheCapture;
+    EXPECT_TRUE(DescribesTheCapture("session 1 start"));
+    EXPECT_TRUE(DescribesTheCapture("session 12 start"));
+    EXPECT_TRUE(DescribesTheCapture("clock drift +299.0 +- 0.7 ppm"));
+    EXPECT_TRUE(DescribesTheCapture("frame period 13.49596 ms"));
+    EXPECT_FALSE(DescribesTheCapture("session start"));
+    EXPECT_FALSE(DescribesTheCapture("session 1x start"));
+    EXPECT_FALSE(DescribesTheCapture("session 1 started"));
+    EXPECT_FALSE(DescribesTheCapture("frame period ms"));
+    EXPECT_FALSE(DescribesTheCapture("frame period 13.5 s"));
+    EXPECT_FALSE(DescribesTheCapture("frame period about 13.5 ms"));
+    EXPECT_FALSE(DescribesTheCapture("clock drift"));
+    EXPECT_FALSE(DescribesTheCapture("start pulse"));
+    EXPECT_FALSE(DescribesTheCapture(""));
+}

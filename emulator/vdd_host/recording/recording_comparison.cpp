@@ -3,9 +3,9 @@
 #include <edflib.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <memory>
-#include <regex>
 #include <tuple>
 
 namespace varnix::vddhost {
@@ -23,6 +23,22 @@ struct Annotation {
         return onset == other.onset && text == other.text && duration == other.duration;
     }
 };
+
+// `text` is `head`, then a middle of which `fits` approves every character
+// (and at least one when `nonEmpty`), then `tail`.
+template <typename Fits>
+bool Framed(const std::string& text, const std::string& head, const std::string& tail,
+            bool nonEmpty, Fits fits) {
+    if (text.size() < head.size() + tail.size() + (nonEmpty ? 1 : 0)) return false;
+    if (text.compare(0, head.size(), head) != 0) return false;
+    if (text.compare(text.size() - tail.size(), tail.size(), tail) != 0) return false;
+    return std::all_of(text.begin() + static_cast<std::ptrdiff_t>(head.size()),
+                       text.end() - static_cast<std::ptrdiff_t>(tail.size()), fits);
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 std::string OpenError(int code) {
     switch (code) {
@@ -93,13 +109,11 @@ public:
     // rather than the signals: its session starts and its measure of the
     // station's clock (a replay measures its own).
     std::vector<Annotation> Annotations() const {
-        static const std::regex kSessionStart(
-            "session [0-9]+ start|clock drift .* ppm|frame period [0-9.]+ ms");
         std::vector<Annotation> list;
         for (long long i = 0; i < header_->annotations_in_file; ++i) {
             edf_annotation_struct annotation{};
             if (edf_get_annotation(Handle(), static_cast<int>(i), &annotation) != 0) continue;
-            if (std::regex_match(annotation.annotation, kSessionStart)) continue;
+            if (DescribesTheCapture(annotation.annotation)) continue;
             list.push_back({annotation.onset, annotation.duration, annotation.annotation});
         }
         std::sort(list.begin(), list.end());
@@ -214,6 +228,14 @@ void CompareAnnotations(const OpenFile& a, const OpenFile& b, RecordingCompariso
 }
 
 }  // namespace
+
+bool DescribesTheCapture(const std::string& text) {
+    const auto any = [](char) { return true; };
+    const auto decimal = [](char c) { return IsDigit(c) || c == '.'; };
+    return Framed(text, "session ", " start", true, IsDigit) ||
+           Framed(text, "clock drift ", " ppm", false, any) ||
+           Framed(text, "frame period ", " ms", true, decimal);
+}
 
 RecordingComparison CompareRecordings(const std::string& first, const std::string& second) {
     RecordingComparison result;

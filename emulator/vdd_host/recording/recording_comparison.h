@@ -6,8 +6,9 @@
 //    label, transducer (the full names), dimension, physical and digital
 //    range and samples per record (so its rate);
 //  - every digital sample, record by record;
-//  - the annotations (onset, duration, text), apart from "session N start":
-//    a replayed session is a session of its own.
+//  - the annotations (onset, duration, text), apart from those that
+//    describe the capture (DescribesTheCapture): a replayed session is a
+//    session of its own, and measures the station's clock anew.
 // The start date and time, patient and recording fields are not compared.
 //
 // Both files are read with EDFlib, a reader that shares no code with the
@@ -34,6 +35,11 @@ struct RecordingComparison {
     uint64_t samplesDiffering = 0;
     uint64_t annotations = 0;  // compared, session starts left out
 };
+
+// True for the annotations vdd-host writes about a capture rather than its
+// signals, which a replay writes anew: "session N start", "clock drift ...
+// ppm" and "frame period X ms" (the capture's measure of the station's clock).
+bool DescribesTheCapture(const std::string& text);
 
 // [host] Reads both files; blocks on the disk; allocates a record of one
 // signal and the annotations.
