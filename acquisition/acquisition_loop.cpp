@@ -94,7 +94,7 @@ bool TakeWaitingFrames(Cycle& cycle) {
             cycle.silence.NoFrame(before);
             return false;
         }
-        cycle.silence.Frame(environment.Now());
+        cycle.silence.Frame(before);
         // A cycle can take many frames: a device the host registered since
         // the copy at the top of it must get this one.
         cycle.follower.RefreshIfMoved();

@@ -70,6 +70,15 @@ std::string Waits(const ScriptedStationClock& clock, int64_t from, int64_t count
     return text;
 }
 
+// Locked within 20 frames of the start; after that a frame waited at most a
+// retry, and the loop polled about once per frame. `what` names the run.
+void ExpectLockedWithinTwentyFrames(const ScriptedStationClock& clock, const char* what) {
+    SCOPED_TRACE(what);
+    EXPECT_LE(SettledFrom(clock, 1.0), 20) << Waits(clock, 0, 30);
+    EXPECT_LE(LongestWaitMs(clock, 20), 0.7) << "after the lock a frame waits at most a retry";
+    EXPECT_LE(PollsPerFrame(clock, 1000.0), 1.25);
+}
+
 }  // namespace
 
 TEST_F(FrameCadenceTest, LocksWithinTwentyFramesOfASessionStartThenPollsAboutOncePerFrame) {
@@ -77,9 +86,7 @@ TEST_F(FrameCadenceTest, LocksWithinTwentyFramesOfASessionStartThenPollsAboutOnc
     run.Run(plugin);
     const ScriptedStationClock& clock = run.clock;
     EXPECT_GE(clock.FramesTaken(), static_cast<size_t>(clock.FrameDueFrom(19990.0)));
-    EXPECT_LE(SettledFrom(clock, 1.0), 20) << Waits(clock, 0, 30);
-    EXPECT_LE(LongestWaitMs(clock, 20), 0.7) << "after the lock a frame waits at most a retry";
-    EXPECT_LE(PollsPerFrame(clock, 1000.0), 1.25);
+    ExpectLockedWithinTwentyFrames(clock, "a steady station");
     EXPECT_GE(ShortestGapAfterAnEmptyPollMs(clock), 0.5);
 }
 
@@ -88,18 +95,14 @@ TEST_F(FrameCadenceTest, FollowsAFastClockAndAStepFromFastToSlow) {
     fast.driftPpm = 1000;
     CadenceRun first(fast);
     first.Run(plugin);
-    EXPECT_LE(SettledFrom(first.clock, 1.0), 20) << Waits(first.clock, 0, 30);
-    EXPECT_LE(LongestWaitMs(first.clock, 20), 0.7);
-    EXPECT_LE(PollsPerFrame(first.clock, 1000.0), 1.25);
+    ExpectLockedWithinTwentyFrames(first.clock, "+1000 ppm");
 
     StationScript step;
     step.driftPpm = 200;
     step.driftStep = {{10.0, -200.0}};
     CadenceRun second(step);
     second.Run(plugin);
-    EXPECT_LE(SettledFrom(second.clock, 1.0), 20);
-    EXPECT_LE(LongestWaitMs(second.clock, 20), 0.7) << "also across the step at 10 s";
-    EXPECT_LE(PollsPerFrame(second.clock, 1000.0), 1.25);
+    ExpectLockedWithinTwentyFrames(second.clock, "+200 ppm, then -200 from 10 s on");
 }
 
 TEST_F(FrameCadenceTest, RelocksWithinTenFramesAfterAStallAndAfterASilentRestart) {
@@ -208,9 +211,7 @@ TEST_F(FrameCadenceTest, AStationSlowToHandAFrameOutIsTrackedAsAQuickOne) {
     run.Run(plugin);
     const ScriptedStationClock& clock = run.clock;
     EXPECT_GE(clock.FramesTaken(), static_cast<size_t>(clock.FrameDueFrom(9990.0)));
-    EXPECT_LE(SettledFrom(clock, 1.0), 20) << Waits(clock, 0, 30);
-    EXPECT_LE(LongestWaitMs(clock, 20), 0.7) << "the station looks at a poll's start";
-    EXPECT_LE(PollsPerFrame(clock, 1000.0), 1.25);
+    ExpectLockedWithinTwentyFrames(clock, "polls that return 1.2 ms after the station looked");
     EXPECT_GE(ShortestGapAfterAnEmptyPollMs(clock), 0.5);
 }
 

@@ -384,17 +384,11 @@ TEST(LatencyHistogramTest, PercentilesStayWithinOneBucketOfTheExactValue) {
 // annotation that merely starts like one of them must still be compared.
 TEST(EdfCompare, OnlyTheCapturesOwnAnnotationsAreLeftOut) {
     using varnix::vddhost::DescribesTheCapture;
-    EXPECT_TRUE(DescribesTheCapture("session 1 start"));
-    EXPECT_TRUE(DescribesTheCapture("session 12 start"));
-    EXPECT_TRUE(DescribesTheCapture("clock drift +299.0 +- 0.7 ppm"));
-    EXPECT_TRUE(DescribesTheCapture("frame period 13.49596 ms"));
-    EXPECT_FALSE(DescribesTheCapture("session start"));
-    EXPECT_FALSE(DescribesTheCapture("session 1x start"));
-    EXPECT_FALSE(DescribesTheCapture("session 1 started"));
-    EXPECT_FALSE(DescribesTheCapture("frame period ms"));
-    EXPECT_FALSE(DescribesTheCapture("frame period 13.5 s"));
-    EXPECT_FALSE(DescribesTheCapture("frame period about 13.5 ms"));
-    EXPECT_FALSE(DescribesTheCapture("clock drift"));
-    EXPECT_FALSE(DescribesTheCapture("start pulse"));
-    EXPECT_FALSE(DescribesTheCapture(""));
+    for (const char* text : {"session 1 start", "session 12 start", "clock drift +299.0 +- 0.7 ppm",
+                             "frame period 13.49596 ms"})
+        EXPECT_TRUE(DescribesTheCapture(text)) << text;
+    for (const char* text :
+         {"session start", "session 1x start", "session 1 started", "frame period ms",
+          "frame period 13.5 s", "frame period about 13.5 ms", "clock drift", "start pulse", ""})
+        EXPECT_FALSE(DescribesTheCapture(text)) << text;
 }
