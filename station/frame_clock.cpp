@@ -25,6 +25,7 @@ void FrameClock::Load(std::unique_ptr<FrameSource> frames, RecordingPlayer* play
 }
 
 void FrameClock::ResetSession() {
+    if (frames_ != nullptr) frames_->Pause();
     flow_ = Flow{};
     triggers_.Clear();
     queue_.Clear();
@@ -48,6 +49,7 @@ void FrameClock::Start(int64_t nowNs) {
 }
 
 void FrameClock::Halt() {
+    if (frames_ != nullptr) frames_->Pause();
     flow_.running = false;
     flow_.flowing = false;
     triggers_.Cancel();

@@ -13,6 +13,9 @@ public:
     virtual ~FrameSource() = default;
     // Back to the first frame, as at a session start. May allocate.
     virtual void Restart() = 0;
+    // No frame is asked for until the next Restart (the session stopped): a
+    // source that works ahead on a thread of its own ends that thread.
+    virtual void Pause() {}
     // Values in one frame: the sum of S x streams over the sensors.
     virtual size_t FrameValueCount() const = 0;
     // Writes the next frame's FrameValueCount() values to `out`. False when

@@ -1,9 +1,12 @@
 #include "profile_loading.h"
 
+#include "contract/base_frame.h"
 #include "default_profile.h"
 #include "frame_synthesizer.h"
+#include "frames_made_ahead.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -67,7 +70,11 @@ bool PrepareProfile(Profile profile, PreparedProfile& prepared, std::string& err
     } else {
         auto synthesizer = std::make_unique<FrameSynthesizer>();
         synthesizer->Configure(profile);
-        prepared.frames = std::move(synthesizer);
+        // The next frame is made half a frame after the clock took the one
+        // before: ready when it is due, out of the way of the hand-out.
+        const std::chrono::nanoseconds halfFrame(int64_t{profile.frameMultiple} *
+                                                 kBaseFramePeriodNs / 2);
+        prepared.frames = std::make_unique<FramesMadeAhead>(std::move(synthesizer), halfFrame);
     }
     prepared.profile = std::move(profile);
     return true;
