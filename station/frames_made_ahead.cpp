@@ -82,8 +82,8 @@ bool FramesMadeAhead::Produce(float* out) {
 // come unevenly, one frame in ten then waited 6 to 13 ms instead of one in a
 // thousand.
 void FramesMadeAhead::Run() {
-    const std::chrono::nanoseconds look = std::max<std::chrono::nanoseconds>(
-        pause_, std::chrono::milliseconds(1));
+    const std::chrono::nanoseconds look =
+        std::max<std::chrono::nanoseconds>(pause_, std::chrono::milliseconds(1));
     std::unique_lock<std::mutex> lock(mutex_);
     while (!stopping_) {
         if (count_ == kReady || ended_) {

@@ -74,13 +74,13 @@ private:
     // Ready frames: ready_[first_], then the next. Guarded by mutex_, but
     // the slot after them is the thread's alone while making_.
     std::array<Made, kReady> ready_;
-    size_t first_ = 0;     // guarded by mutex_
-    size_t count_ = 0;     // guarded by mutex_
-    bool making_ = false;  // guarded by mutex_
-    bool ended_ = false;   // guarded by mutex_: the source has no frame left
-    bool stopping_ = false;                         // guarded by mutex_
+    size_t first_ = 0;       // guarded by mutex_
+    size_t count_ = 0;       // guarded by mutex_
+    bool making_ = false;    // guarded by mutex_
+    bool ended_ = false;     // guarded by mutex_: the source has no frame left
+    bool stopping_ = false;  // guarded by mutex_
     std::chrono::steady_clock::time_point makeAt_;  // guarded by mutex_
-    std::thread thread_;  // the station's callers start and join it
+    std::thread thread_;                            // the station's callers start and join it
 };
 
 }  // namespace varnix::station

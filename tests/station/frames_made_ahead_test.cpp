@@ -17,8 +17,8 @@
 #include <thread>
 #include <vector>
 
-using varnix::station::FrameSource;
 using varnix::station::FramesMadeAhead;
+using varnix::station::FrameSource;
 using namespace std::chrono_literals;
 
 namespace {
