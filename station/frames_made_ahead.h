@@ -33,9 +33,10 @@ namespace varnix::station {
 class FramesMadeAhead final : public FrameSource {
 public:
     // `source` makes the values. With one frame ready, the thread makes the
-    // next `pause` after the clock took a frame, so that it does not compete
-    // for the cores with the hand-out of the frame just taken; it looks that
-    // often (1 ms at least) while two are ready.
+    // next `pause` (half a frame) after the clock took a frame, so that it
+    // does not compete for the cores with the hand-out of the frame just
+    // taken; while two are ready it looks once a frame (twice `pause`, 1 ms
+    // at least), half a frame after the takes.
     FramesMadeAhead(std::unique_ptr<FrameSource> source, std::chrono::nanoseconds pause);
     // Stops and joins the thread.
     ~FramesMadeAhead() override;
