@@ -256,6 +256,44 @@ TEST(EdfAssembly, PushesFillRecordsInTimeOrderAndHolesAreFilledAndAnnotated) {
     EXPECT_NEAR(padding->durationS, 0.01, 1e-9);
 }
 
+// The station may stream before the host opens the session; a device's first
+// pushes then number from 0 as well, and the host's SessionOpened starts the
+// numbering again at 0.
+TEST(EdfAssembly, PushesBeganBeforeTheHostOpenedTheSessionStayOutEvenFromZero) {
+    Collected unnoted;
+    RecordAssembler numberingAlone(TwoDevices(), 0.02, 4, unnoted);
+    EXPECT_FALSE(numberingAlone.PushedBeforeOpening(0, 500, 4)) << "no opening noted";
+    PushA(numberingAlone, 0, 90);
+    PushA(numberingAlone, 0, 0);
+    EXPECT_NE(unnoted.Find("A: numbering restarted"), nullptr)
+        << "by its numbering alone a push from before the opening is the session's";
+
+    Collected out;
+    RecordAssembler assembler(TwoDevices(), 0.02, 4, out);
+    const EdfSignal& a0 = assembler.Signals()[0];
+    assembler.Opening(0, 1000);
+    assembler.Opening(1, 1000);
+    EXPECT_TRUE(assembler.PushedBeforeOpening(0, 500, 4));  // index 0, before the opening
+    EXPECT_TRUE(assembler.PushedBeforeOpening(0, 999, 4));  // index 4
+    EXPECT_TRUE(assembler.PushedBeforeOpening(1, 999, 1));
+    EXPECT_FALSE(assembler.PushedBeforeOpening(0, 1000, 4));
+    EXPECT_FALSE(assembler.PushedBeforeOpening(1, 1200, 1));
+    EXPECT_FALSE(assembler.PushedBeforeOpening(7, 0, 4)) << "a device not in the file";
+    PushA(assembler, 0, 0);
+    PushB(assembler, 0, 1);
+    PushA(assembler, 4, 10);
+    PushB(assembler, 1, 2);
+    ASSERT_EQ(out.records.size(), 1u);
+    bool clipped = false;
+    EXPECT_EQ(out.records[0][0], ToDigital(0.0f, a0, clipped)) << "the session's first sample";
+    EXPECT_EQ(out.records[0][4], ToDigital(10.0f, a0, clipped));
+    EXPECT_EQ(out.Find("A: numbering restarted"), nullptr);
+    EXPECT_EQ(assembler.Device(0).beforeStart, 8u);
+    EXPECT_EQ(assembler.Device(1).beforeStart, 1u);
+    EXPECT_EQ(assembler.Device(0).restarts, 0u);
+    EXPECT_EQ(assembler.Device(0).placed, 8u);
+}
+
 TEST(EdfAssembly, ALaggingDeviceCannotHoldTheRecordsBackAndTheEndIsPadded) {
     Collected out;
     RecordAssembler assembler(TwoDevices(), 0.02, 3, out);

@@ -159,6 +159,7 @@ void RunSession(CaptureRun& run, int session, bool last) {
     if (run.outputs.edf) run.outputs.edf->BeginSession(session, timing);
     run.drift.BeginSession(session, timing.framePeriodS);
     for (size_t d = 0; d < devices; ++d) {
+        if (run.outputs.edf) run.outputs.edf->NoteOpening(d, emulator::MonotonicNowNs());
         host.SessionOpened(d);
         run.checker.NoteIndexReset(d);
     }

@@ -162,6 +162,10 @@ void EdfRecorder::Note(int64_t hostTimeNs, const std::string& text) {
     session.file.Annotate({static_cast<double>(hostTimeNs - *session.originNs) * 1e-9, -1.0, text});
 }
 
+void EdfRecorder::NoteOpening(size_t device, int64_t hostTimeNs) {
+    if (current_) current_->assembler->Opening(device, hostTimeNs);
+}
+
 void EdfRecorder::Take(size_t device, const CapturedPush& push, const PushNotes& notes) {
     if (!current_ || push.sessionId != current_->id) {
         for (EdfReport& report : reports_) {
@@ -171,6 +175,7 @@ void EdfRecorder::Take(size_t device, const CapturedPush& push, const PushNotes&
         return;
     }
     Session& session = *current_;
+    if (session.assembler->PushedBeforeOpening(device, push.timeNs, push.samplesPerFrame)) return;
     if (!session.originNs && push.firstSampleIndex == 0) {
         // A frame's samples span the frame period before it was ready.
         SetOrigin((notes.frameReadyNs != 0 ? notes.frameReadyNs : push.timeNs) -

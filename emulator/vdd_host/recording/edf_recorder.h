@@ -63,6 +63,10 @@ public:
     // After every device's DeclareSession, before SessionOpened: opens the
     // session's file. False when it cannot (the report says why).
     bool BeginSession(int32_t session, const CaptureTiming& timing);
+    // The host calls SessionOpened on `device` right after `hostTimeNs`:
+    // the device's pushes of the session that began before carry the
+    // numbering of before it and are left out (counted).
+    void NoteOpening(size_t device, int64_t hostTimeNs);
     // Something the host did at `hostTimeNs` (CLOCK_MONOTONIC): an annotation
     // at that time in the open file.
     void Note(int64_t hostTimeNs, const std::string& text);

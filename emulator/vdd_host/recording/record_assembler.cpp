@@ -41,6 +41,19 @@ std::string RecordAssembler::Fit(std::string text) const {
     return text;
 }
 
+void RecordAssembler::Opening(size_t device, int64_t hostTimeNs) {
+    if (device < devices_.size()) devices_[device].openingNs = hostTimeNs;
+}
+
+bool RecordAssembler::PushedBeforeOpening(size_t device, int64_t pushTimeNs,
+                                          int32_t samplesPerFrame) {
+    if (device >= devices_.size() || !devices_[device].present) return false;
+    State& state = devices_[device];
+    if (!state.openingNs || pushTimeNs >= *state.openingNs) return false;
+    state.counts.beforeStart += static_cast<uint64_t>(std::max(samplesPerFrame, 0));
+    return true;
+}
+
 bool RecordAssembler::Place(size_t device, int64_t firstSampleIndex, int32_t samplesPerFrame,
                             const float* values, size_t valueCount, uint64_t skippedBefore) {
     if (device >= devices_.size() || !devices_[device].present || samplesPerFrame <= 0) return true;

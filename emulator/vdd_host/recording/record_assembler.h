@@ -5,7 +5,8 @@
 // lands at time k / rate from the session's first sample: the index is the
 // host's timeline, as the plug-in numbers it from SessionOpened. So:
 //  - pushes of a device before its first push at index 0 belong to the
-//    numbering of before the session and are left out (counted);
+//    numbering of before the session and are left out (counted), and so
+//    are pushes that began before the host opened the session (Opening);
 //  - a forward jump in the index leaves a hole: the samples are written as
 //    the digital value nearest 0, counted as lost and annotated;
 //  - a push at places already filled or already written is left out
@@ -24,6 +25,7 @@
 #include "emulator/vdd_host/recording/edf_signals.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,6 +54,18 @@ public:
 
     RecordAssembler(std::vector<EdfSignal> signals, double recordSeconds, size_t recordsAhead,
                     Output& output);
+
+    // The host is about to reset `device`'s numbering for this session
+    // (SessionOpened), at `hostTimeNs`. A push that began before it carries
+    // the numbering of before the session, even one that starts at 0 (a
+    // device's first pushes, when the station streamed before the host
+    // opened the session): see PushedBeforeOpening.
+    void Opening(size_t device, int64_t hostTimeNs);
+    // True, and the push's samples counted as before the start, when the
+    // host noted the device's opening and the push began (`pushTimeNs`)
+    // before it. False for every push of a device whose opening was never
+    // noted: then the numbering alone tells.
+    bool PushedBeforeOpening(size_t device, int64_t pushTimeNs, int32_t samplesPerFrame);
 
     // One push of host device `device`; values stream-major, as pushed.
     // Devices without signals in the file are ignored. False when the push
@@ -92,10 +106,11 @@ private:
         int64_t perRecord = 0;
         double rateHz = 0.0;
         bool started = false;
-        int64_t base = 0;      // position of index 0
-        int64_t indexEnd = 0;  // index after the last push
-        int64_t next = 0;      // next position to fill
-        int64_t limit = -1;    // first position after the end; < 0: none
+        int64_t base = 0;                  // position of index 0
+        int64_t indexEnd = 0;              // index after the last push
+        int64_t next = 0;                  // next position to fill
+        int64_t limit = -1;                // first position after the end; < 0: none
+        std::optional<int64_t> openingNs;  // when the host reset the numbering, if noted
         Run lost;
         DeviceAssembly counts;
     };
