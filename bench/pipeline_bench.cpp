@@ -162,13 +162,13 @@ nlohmann::json ToJson(const Percentiles& p) {
 }
 
 struct Snapshot {
-    int64_t timeNs;
-    int64_t cpuNs;
-    int64_t rssKiB;
-    VarnixSimCounters station;
+    int64_t timeNs = 0;
+    int64_t cpuNs = 0;
+    int64_t rssKiB = 0;
+    VarnixSimCounters station{};
     std::vector<uint64_t> pushes;
     std::set<int64_t> handoffThreads;
-    size_t acquisitionThreads;
+    size_t acquisitionThreads = 0;
 };
 
 Snapshot Take(const std::vector<std::unique_ptr<NullContext>>& contexts) {
@@ -183,11 +183,21 @@ Snapshot Take(const std::vector<std::unique_ptr<NullContext>>& contexts) {
     return snapshot;
 }
 
-int Run(const Options& options) {
-    FreshStation(options.profile);
-    const double stationCpuPerS = StationCpuPerSecond(options.stationSeconds);
-    FreshStation(options.profile);
+// One session streamed through the module: the window's two snapshots and
+// what the devices' contexts noted over the whole run.
+struct Streamed {
+    size_t frameRoom = 0;  // push times each context keeps
+    std::vector<std::unique_ptr<NullContext>> contexts;
+    Snapshot first;
+    Snapshot last;
+    VarnixSimCounters final{};  // after the host's shutdown
+    int64_t peakRssKiB = 0;
+    uint64_t failedStarts = 0;  // hand-off threads the plug-in logged as not started
+};
 
+// Loads the module, streams one session for the warm-up and the window, and
+// shuts the host down (which joins the plug-in's threads).
+Streamed Stream(const Options& options) {
     varnix::emulator::PluginModule module;
     if (!module.Load(options.module))
         Fail("cannot load " + options.module + ": " + module.ErrorText());
@@ -198,127 +208,149 @@ int Run(const Options& options) {
     const size_t devices = host.DeviceCount();
     if (devices == 0) Fail("the plug-in registered no device for profile " + options.profile);
 
-    const size_t frameRoom = static_cast<size_t>((options.warmup + options.seconds + 5.0) * 80.0);
-    std::vector<std::unique_ptr<NullContext>> contexts;
+    Streamed run;
+    run.frameRoom = static_cast<size_t>((options.warmup + options.seconds + 5.0) * 80.0);
     NullDeclaration declaration;
     for (size_t d = 0; d < devices; ++d) {
-        contexts.push_back(std::make_unique<NullContext>(frameRoom));
-        host.Device(d)->AttachContext(contexts.back().get());
+        run.contexts.push_back(std::make_unique<NullContext>(run.frameRoom));
+        host.Device(d)->AttachContext(run.contexts.back().get());
     }
     for (size_t d = 0; d < devices; ++d) host.Device(d)->DeclareSession(1, &declaration);
     for (size_t d = 0; d < devices; ++d) host.Device(d)->SessionOpened();
 
     std::this_thread::sleep_for(std::chrono::duration<double>(options.warmup));
-    const Snapshot first = Take(contexts);
-    int64_t peakRssKiB = first.rssKiB;
+    run.first = Take(run.contexts);
+    run.peakRssKiB = run.first.rssKiB;
     const auto end =
         std::chrono::steady_clock::now() + std::chrono::duration<double>(options.seconds);
     while (std::chrono::steady_clock::now() < end) {
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
-        peakRssKiB = std::max(peakRssKiB, StatusKiB("VmRSS"));
+        run.peakRssKiB = std::max(run.peakRssKiB, StatusKiB("VmRSS"));
     }
-    const Snapshot last = Take(contexts);
+    run.last = Take(run.contexts);
 
     for (size_t d = 0; d < devices; ++d) host.Device(d)->SessionClosed();
     host.Shutdown(module);  // joins the acquisition thread and every hand-off
-    const VarnixSimCounters final = Counters();
+    run.final = Counters();
+    for (const auto& line : host.LogLines())
+        run.failedStarts += line.text.find("could not be started") != std::string::npos ? 1 : 0;
+    return run;
+}
 
-    // Latency: the k-th push of a device carries the k-th delivered frame
-    // when no device missed one (checked below).
-    std::vector<int64_t> pushLatency;
-    std::vector<int64_t> pollDelay;
+// The window's frames matched with their pushes: the k-th push of a device
+// carries the k-th delivered frame when no device missed one (the report's
+// loss figures check that).
+struct FrameTimes {
+    std::vector<int64_t> readyToPush;  // every device's push
+    std::vector<int64_t> readyToPoll;  // once a frame
+    std::vector<int64_t> pass;         // the poll that handed it out to the last device's push
+};
+
+FrameTimes MatchFrames(const Streamed& run) {
+    FrameTimes times;
+    const size_t devices = run.contexts.size();
     for (size_t d = 0; d < devices; ++d) {
-        const uint64_t stop = std::min<uint64_t>(last.pushes[d], contexts[d]->PushTimesNs().size());
-        for (uint64_t k = first.pushes[d]; k < stop; ++k) {
+        const auto& pushTimes = run.contexts[d]->PushTimesNs();
+        const uint64_t stop = std::min<uint64_t>(run.last.pushes[d], pushTimes.size());
+        for (uint64_t k = run.first.pushes[d]; k < stop; ++k) {
             VarnixSimFrameInfo info{};
             if (VarnixSim_GetDeliveredFrame(k, &info, nullptr, 0) == 0) continue;
-            pushLatency.push_back(contexts[d]->PushTimesNs()[k] - info.readyTimeNs);
-            if (d == 0) pollDelay.push_back(info.deliveredTimeNs - info.readyTimeNs);
+            times.readyToPush.push_back(pushTimes[k] - info.readyTimeNs);
+            if (d == 0) times.readyToPoll.push_back(info.deliveredTimeNs - info.readyTimeNs);
         }
     }
-    // The pass: from the poll that handed a frame out to the last device's
-    // push of it.
-    std::vector<int64_t> passTime;
-    for (uint64_t k = first.pushes[0]; k < std::min<uint64_t>(last.pushes[0], frameRoom); ++k) {
+    const uint64_t stop = std::min<uint64_t>(run.last.pushes[0], run.frameRoom);
+    for (uint64_t k = run.first.pushes[0]; k < stop; ++k) {
         VarnixSimFrameInfo info{};
         if (VarnixSim_GetDeliveredFrame(k, &info, nullptr, 0) == 0) continue;
         int64_t lastPush = 0;
         for (size_t d = 0; d < devices; ++d) {
-            if (k < contexts[d]->Pushes())
-                lastPush = std::max(lastPush, contexts[d]->PushTimesNs()[k]);
+            if (k < run.contexts[d]->Pushes())
+                lastPush = std::max(lastPush, run.contexts[d]->PushTimesNs()[k]);
         }
-        passTime.push_back(lastPush - info.deliveredTimeNs);
+        times.pass.push_back(lastPush - info.deliveredTimeNs);
     }
-    uint64_t notPushed = 0;
-    uint64_t pushesInWindow = 0;
-    uint64_t pushesInRun = 0;
-    for (size_t d = 0; d < devices; ++d) {
-        const uint64_t pushed = contexts[d]->Pushes();
-        pushesInRun += pushed;
-        notPushed += final.framesDelivered > pushed ? final.framesDelivered - pushed : 0;
-        pushesInWindow += last.pushes[d] - first.pushes[d];
-    }
-    size_t handoffThreadsStarted = 0;
-    for (int64_t thread : last.handoffThreads)
-        handoffThreadsStarted += first.handoffThreads.count(thread) == 0 ? 1 : 0;
-    uint64_t failedStarts = 0;
-    for (const auto& line : host.LogLines()) {
-        failedStarts += line.text.find("could not be started") != std::string::npos ? 1 : 0;
-    }
+    return times;
+}
 
-    // The station keeps its last 4096 delivered frames, their values within
-    // a budget of 16 Mi floats: until that ring is full it grows the process
-    // by one frame per delivery.
+// The station keeps its last 4096 delivered frames, their values within a
+// budget of 16 Mi floats: until that ring is full it grows the process by
+// one frame per delivery. Its growth over the window, in KiB.
+int64_t StationRingGrowthKiB(const Streamed& run) {
     VarnixSimFrameInfo latestFrame{};
-    VarnixSim_GetDeliveredFrame(final.framesDelivered - 1, &latestFrame, nullptr, 0);
+    VarnixSim_GetDeliveredFrame(run.final.framesDelivered - 1, &latestFrame, nullptr, 0);
     const auto ringBytes = [&latestFrame](uint64_t delivered) {
         const uint64_t floats = std::min<uint64_t>(delivered, 4096) * latestFrame.valueCount;
         return std::min<uint64_t>(floats, uint64_t{16} << 20) * sizeof(float);
     };
-    const int64_t ringGrowthKiB = static_cast<int64_t>(
-        (ringBytes(last.station.framesDelivered) - ringBytes(first.station.framesDelivered)) /
-        1024);
+    return static_cast<int64_t>((ringBytes(run.last.station.framesDelivered) -
+                                 ringBytes(run.first.station.framesDelivered)) /
+                                1024);
+}
 
-    const double window = static_cast<double>(last.timeNs - first.timeNs) * 1e-9;
-    const double processCpuPerS = static_cast<double>(last.cpuNs - first.cpuNs) / window;
+nlohmann::json Report(const Options& options, const Streamed& run, double stationCpuPerS) {
+    const FrameTimes times = MatchFrames(run);
+    const size_t devices = run.contexts.size();
+    uint64_t notPushed = 0;
+    uint64_t pushesInWindow = 0;
+    uint64_t pushesInRun = 0;
+    for (size_t d = 0; d < devices; ++d) {
+        const uint64_t pushed = run.contexts[d]->Pushes();
+        pushesInRun += pushed;
+        notPushed += run.final.framesDelivered > pushed ? run.final.framesDelivered - pushed : 0;
+        pushesInWindow += run.last.pushes[d] - run.first.pushes[d];
+    }
+    size_t handoffThreadsStarted = 0;
+    for (int64_t thread : run.last.handoffThreads)
+        handoffThreadsStarted += run.first.handoffThreads.count(thread) == 0 ? 1 : 0;
+    const int64_t ringGrowthKiB = StationRingGrowthKiB(run);
+
+    const double window = static_cast<double>(run.last.timeNs - run.first.timeNs) * 1e-9;
+    const double processCpuPerS = static_cast<double>(run.last.cpuNs - run.first.cpuNs) / window;
     const double framesInWindow =
-        static_cast<double>(last.station.framesDelivered - first.station.framesDelivered);
-    nlohmann::json report = {
+        static_cast<double>(run.last.station.framesDelivered - run.first.station.framesDelivered);
+    const double pollsInWindow =
+        static_cast<double>(run.last.station.polls - run.first.station.polls);
+    return {
         {"profile", options.profile},
         {"devices", devices},
         {"frame_multiple", VarnixSim_FrameMultiple()},
         {"seconds", window},
-        {"frames_delivered", last.station.framesDelivered - first.station.framesDelivered},
+        {"frames_delivered", run.last.station.framesDelivered - run.first.station.framesDelivered},
         {"frames_per_s", framesInWindow / window},
-        {"polls_per_frame",
-         framesInWindow > 0
-             ? static_cast<double>(last.station.polls - first.station.polls) / framesInWindow
-             : 0.0},
-        {"frames_dropped_by_queue", final.framesDropped},
+        {"polls_per_frame", framesInWindow > 0 ? pollsInWindow / framesInWindow : 0.0},
+        {"frames_dropped_by_queue", run.final.framesDropped},
         {"frames_polled_not_pushed", notPushed},
-        {"frames_lost", final.framesDropped + notPushed},
-        {"deepest_queue", final.deepestQueue},
-        {"latency_ready_to_push", ToJson(Of(pushLatency))},
-        {"latency_ready_to_poll", ToJson(Of(pollDelay))},
-        {"poll_to_last_push", ToJson(Of(passTime))},
+        {"frames_lost", run.final.framesDropped + notPushed},
+        {"deepest_queue", run.final.deepestQueue},
+        {"latency_ready_to_push", ToJson(Of(times.readyToPush))},
+        {"latency_ready_to_poll", ToJson(Of(times.readyToPoll))},
+        {"poll_to_last_push", ToJson(Of(times.pass))},
         {"process_cpu_pct", processCpuPerS * 1e-7},
         {"station_cpu_pct", stationCpuPerS * 1e-7},
         {"plugin_cpu_pct", (processCpuPerS - stationCpuPerS) * 1e-7},
         {"plugin_cpu_us_per_frame",
          framesInWindow > 0 ? (processCpuPerS - stationCpuPerS) * window / framesInWindow * 1e-3
                             : 0.0},
-        {"rss_start_kib", first.rssKiB},
-        {"rss_end_kib", last.rssKiB},
-        {"rss_peak_sampled_kib", peakRssKiB},
+        {"rss_start_kib", run.first.rssKiB},
+        {"rss_end_kib", run.last.rssKiB},
+        {"rss_peak_sampled_kib", run.peakRssKiB},
         {"station_ring_growth_kib", ringGrowthKiB},
-        {"rss_growth_less_station_ring_kib", last.rssKiB - first.rssKiB - ringGrowthKiB},
-        {"plugin_threads", last.handoffThreads.size() + last.acquisitionThreads},
+        {"rss_growth_less_station_ring_kib", run.last.rssKiB - run.first.rssKiB - ringGrowthKiB},
+        {"plugin_threads", run.last.handoffThreads.size() + run.last.acquisitionThreads},
         {"handoff_threads_started_in_window", handoffThreadsStarted},
         {"pushes_per_s", static_cast<double>(pushesInWindow) / window},
-        {"failed_thread_starts", failedStarts},
+        {"failed_thread_starts", run.failedStarts},
         {"pushes_in_run", pushesInRun},
     };
-    std::cout << report.dump() << "\n";
+}
+
+int Run(const Options& options) {
+    FreshStation(options.profile);
+    const double stationCpuPerS = StationCpuPerSecond(options.stationSeconds);
+    FreshStation(options.profile);
+    const Streamed run = Stream(options);
+    std::cout << Report(options, run, stationCpuPerS).dump() << "\n";
     return 0;
 }
 

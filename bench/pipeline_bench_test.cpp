@@ -70,6 +70,11 @@ TEST(RunBenchmarksScript, PrintsOneRowPerRunAndTheCloneCheck) {
     EXPECT_TRUE(std::regex_search(output, std::regex("\n\\S+ +16 +1 +0 +7\\d\\.\\d"))) << output;
     EXPECT_TRUE(std::regex_search(output, std::regex("\n\\S+ +16 +2 +0 +3\\d\\.\\d"))) << output;
     EXPECT_TRUE(std::regex_search(output, std::regex("\n\\S+ +16 +1 +1 +7\\d\\.\\d"))) << output;
+    // The wake floor at each size and load, its last-awake times included.
+    EXPECT_TRUE(std::regex_search(
+        output,
+        std::regex("\n +16 +1 +1 +\\d+\\.\\d\\d +\\d+\\.\\d +\\d+\\.\\d\\d +\\d+\\.\\d\\d\n")))
+        << output;
     EXPECT_EQ(std::system("pgrep -f 'while :; do :; [d]one' >/dev/null"), 256)
         << "a busy process outlived the script";
     EXPECT_EQ(output.find("Traceback"), std::string::npos) << output;

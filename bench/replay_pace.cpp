@@ -33,6 +33,46 @@ int64_t NowNs() {
     return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
+// What a play of the recording showed.
+struct Pace {
+    uint64_t delivered = 0;
+    uint64_t polls = 0;
+    uint64_t slowPolls = 0;  // polls over kSlowPollNs
+    int64_t mostOwed = 0;    // frames due by the wall clock and not yet handed out
+    int64_t latestNs = 0;    // the latest frame after it became due
+    int64_t longestPollNs = 0;
+};
+
+// Polls the started station every `pollUs` until `endNs`, each time until
+// it has no frame.
+Pace Play(int64_t startNs, int64_t endNs, int64_t periodNs, int64_t pollUs) {
+    Pace pace;
+    VarnixFrameBuf frame{};
+    while (NowNs() < endNs) {
+        // Frames due since the start, against those handed out so far.
+        const int64_t due = (NowNs() - startNs) / periodNs;
+        pace.mostOwed =
+            std::max<int64_t>(pace.mostOwed, due - static_cast<int64_t>(pace.delivered));
+        for (;;) {
+            const int64_t before = NowNs();
+            const bool got =
+                varnix::CallStation<VarnixPollDataFn>(VarnixNative_GetPollDataDelegate, &frame);
+            const int64_t tookNs = NowNs() - before;
+            pace.longestPollNs = std::max(pace.longestPollNs, tookNs);
+            ++pace.polls;
+            pace.slowPolls += tookNs > kSlowPollNs ? 1 : 0;
+            if (!got) break;
+            VarnixSimFrameInfo info{};
+            if (VarnixSim_GetDeliveredFrame(pace.delivered, &info, nullptr, 0) != 0) {
+                pace.latestNs = std::max(pace.latestNs, info.deliveredTimeNs - info.readyTimeNs);
+            }
+            ++pace.delivered;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(pollUs));
+    }
+    return pace;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) try {
@@ -62,32 +102,8 @@ int main(int argc, char** argv) try {
                                            false);
     const int64_t startNs = NowNs();
     varnix::CallStation<VarnixVoidFn>(VarnixNative_GetStartDelegate);
-    const int64_t endNs = startNs + static_cast<int64_t>(seconds * 1e9);
-
-    uint64_t delivered = 0, polls = 0, slowPolls = 0;
-    int64_t mostOwed = 0, latestNs = 0, longestPollNs = 0;
-    VarnixFrameBuf frame{};
-    while (NowNs() < endNs) {
-        // Frames due since the start, against those handed out so far.
-        const int64_t due = (NowNs() - startNs) / periodNs;
-        mostOwed = std::max<int64_t>(mostOwed, due - static_cast<int64_t>(delivered));
-        for (;;) {
-            const int64_t before = NowNs();
-            const bool got =
-                varnix::CallStation<VarnixPollDataFn>(VarnixNative_GetPollDataDelegate, &frame);
-            const int64_t tookNs = NowNs() - before;
-            longestPollNs = std::max(longestPollNs, tookNs);
-            ++polls;
-            slowPolls += tookNs > kSlowPollNs ? 1 : 0;
-            if (!got) break;
-            VarnixSimFrameInfo info{};
-            if (VarnixSim_GetDeliveredFrame(delivered, &info, nullptr, 0) != 0) {
-                latestNs = std::max(latestNs, info.deliveredTimeNs - info.readyTimeNs);
-            }
-            ++delivered;
-        }
-        std::this_thread::sleep_for(std::chrono::microseconds(pollUs));
-    }
+    const Pace pace =
+        Play(startNs, startNs + static_cast<int64_t>(seconds * 1e9), periodNs, pollUs);
     const int64_t dueAtEnd = (NowNs() - startNs) / periodNs;
     varnix::CallStation<VarnixVoidFn>(VarnixNative_GetStopDelegate);
     VarnixSimCounters counters{};
@@ -95,14 +111,16 @@ int main(int argc, char** argv) try {
     std::printf("replay_pace: %s for %g s, frames of %.1f ms, polled every %lld us\n", path.c_str(),
                 seconds, static_cast<double>(periodNs) * 1e-6, static_cast<long long>(pollUs));
     std::printf("  frames delivered %llu, due by the wall clock %lld, dropped %llu\n",
-                static_cast<unsigned long long>(delivered), static_cast<long long>(dueAtEnd),
+                static_cast<unsigned long long>(pace.delivered), static_cast<long long>(dueAtEnd),
                 static_cast<unsigned long long>(counters.framesDropped));
-    std::printf("  most frames owed just before a poll: %lld\n", static_cast<long long>(mostOwed));
+    std::printf("  most frames owed just before a poll: %lld\n",
+                static_cast<long long>(pace.mostOwed));
     std::printf(
         "  latest frame after it was due: %.3f ms; longest poll: %.3f ms; polls over 1 ms: "
         "%llu of %llu\n",
-        static_cast<double>(latestNs) * 1e-6, static_cast<double>(longestPollNs) * 1e-6,
-        static_cast<unsigned long long>(slowPolls), static_cast<unsigned long long>(polls));
+        static_cast<double>(pace.latestNs) * 1e-6, static_cast<double>(pace.longestPollNs) * 1e-6,
+        static_cast<unsigned long long>(pace.slowPolls),
+        static_cast<unsigned long long>(pace.polls));
     return 0;
 } catch (const std::exception& e) {
     std::fprintf(stderr, "%s: %s\n", "replay_pace", e.what());

@@ -27,7 +27,8 @@
 # Beside every pipeline run the table shows the wake floor at that size
 # (wake_floor: N threads that sleep and are woken once per frame, doing
 # nothing), run under the same load: the CPU the plug-in cannot go below
-# with one hand-off thread per device.
+# with one hand-off thread per device, and the time from a ring to the last
+# thread awake, under which the pass (poll to last push) cannot go.
 #
 # --before DIR runs the same benchmarks with the build in DIR too (an older
 # commit built the same way), each pipeline run of it right before the same
@@ -269,12 +270,15 @@ for run in runs:
 floors = sorted(name for name in os.listdir(work) if name.startswith("floor-"))
 if floors:
     print("\nwake floor (N sleeping threads woken with one call once per frame, doing nothing;")
-    print("CPU in % of one core; the plug-in's CPU at N sensors cannot go below it)")
-    print("sensors  F    load  floor CPU %  us/wake")
+    print("CPU in % of one core: the plug-in's CPU at N sensors cannot go below it;")
+    print("ring to the last thread awake, ms: the pass at N sensors cannot end before it)")
+    print("sensors  F    load  floor CPU %  us/wake  last awake p50  p99")
     for name in sorted(floors, key=lambda x: [int(p) for p in x[6:-5].split("_")]):
         n, f, load = name[6:-5].split("_")
         r = json.load(open(os.path.join(work, name)))
-        print(f"{n:>7}  {f:>3}  {load:>4}  {r['cpu_pct']:>11.2f}  {r['cpu_us_per_wake']:>7.1f}")
+        awake = r.get("last_awake", {})
+        print(f"{n:>7}  {f:>3}  {load:>4}  {r['cpu_pct']:>11.2f}  {r['cpu_us_per_wake']:>7.1f}"
+              f"  {awake.get('p50_ms', 0):>14.2f}  {awake.get('p99_ms', 0):>4.2f}")
 
 for build in builds:
     perf = os.path.join(work, f"perf-{build}.txt")

@@ -76,6 +76,48 @@ double Value(const EdfSignal& signal, double t, Noise& noise) {
     return (z ? 1.0 : 0.0) + 0.2 * std::sin(2 * kPi * 0.5 * t + phase) + 0.01 * noise.Next();
 }
 
+// vdd-host's signals for `emgSensors` EMG and `imuSensors` inertial sensors.
+std::vector<EdfSignal> Signals(int emgSensors, int imuSensors, EdfKind kind) {
+    std::vector<DeviceLayout> layouts;
+    std::vector<int32_t> perRecord;
+    for (int n = 1; n <= emgSensors; ++n) {
+        layouts.push_back(Sensor("EMG " + std::to_string(n), true));
+        perRecord.push_back(kEmgPerRecord);
+    }
+    for (int n = 1; n <= imuSensors; ++n) {
+        layouts.push_back(Sensor("IMU " + std::to_string(n), false));
+        perRecord.push_back(kImuPerRecord);
+    }
+    for (size_t d = 0; d < layouts.size(); ++d) layouts[d].device = d;
+    return BuildSignals(layouts, perRecord, kRecordSeconds, kind, {});
+}
+
+// Writes `records` data records of made-up values; false with `error` set
+// when the file refuses one.
+bool WriteRecords(EdfFile& file, const std::vector<EdfSignal>& signals, int64_t records,
+                  std::string& error) {
+    std::vector<int32_t> record;
+    Noise noise;
+    for (int64_t r = 0; r < records; ++r) {
+        record.clear();
+        for (const EdfSignal& signal : signals) {
+            for (int32_t i = 0; i < signal.samplesPerRecord; ++i) {
+                const double t = static_cast<double>(r) * kRecordSeconds + i / signal.rateHz;
+                bool clipped = false;
+                record.push_back(
+                    ToDigital(static_cast<float>(Value(signal, t, noise)), signal, clipped));
+            }
+        }
+        if (!file.WriteRecord(record, error)) return false;
+    }
+    return true;
+}
+
+int Fail(const std::string& error) {
+    std::fprintf(stderr, "write_recording: %s\n", error.c_str());
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) try {
@@ -92,55 +134,21 @@ int main(int argc, char** argv) try {
     CLI11_PARSE(app, argc, argv);
     const bool bdf = path.size() > 4 && path.substr(path.size() - 4) == ".bdf";
     const EdfKind kind = bdf ? EdfKind::kBdfPlus : EdfKind::kEdfPlus;
-
-    std::vector<DeviceLayout> layouts;
-    std::vector<int32_t> perRecord;
-    for (int n = 1; n <= emgSensors; ++n) {
-        layouts.push_back(Sensor("EMG " + std::to_string(n), true));
-        perRecord.push_back(kEmgPerRecord);
-    }
-    for (int n = 1; n <= imuSensors; ++n) {
-        layouts.push_back(Sensor("IMU " + std::to_string(n), false));
-        perRecord.push_back(kImuPerRecord);
-    }
-    for (size_t d = 0; d < layouts.size(); ++d) layouts[d].device = d;
-    const std::vector<EdfSignal> signals =
-        BuildSignals(layouts, perRecord, kRecordSeconds, kind, {});
+    const std::vector<EdfSignal> signals = Signals(emgSensors, imuSensors, kind);
 
     EdfFile file;
     std::string error;
     if (!file.Open(path, kind, signals, static_cast<int>(std::lround(kRecordSeconds * 1e5)),
                    RecordingSubfieldsOf(1, 1, "; frameMultiple=1"), error)) {
-        std::fprintf(stderr, "write_recording: %s\n", error.c_str());
-        return 1;
+        return Fail(error);
     }
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     file.SetStart(now);
     file.Annotate({0.0, -1.0, "session 1 start"});
     const int64_t records = std::llround(seconds / kRecordSeconds);
-    std::vector<int32_t> record;
-    Noise noise;
     const auto started = std::chrono::steady_clock::now();
-    for (int64_t r = 0; r < records; ++r) {
-        record.clear();
-        for (const EdfSignal& signal : signals) {
-            for (int32_t i = 0; i < signal.samplesPerRecord; ++i) {
-                const double t = static_cast<double>(r) * kRecordSeconds + i / signal.rateHz;
-                bool clipped = false;
-                record.push_back(
-                    ToDigital(static_cast<float>(Value(signal, t, noise)), signal, clipped));
-            }
-        }
-        if (!file.WriteRecord(record, error)) {
-            std::fprintf(stderr, "write_recording: %s\n", error.c_str());
-            return 1;
-        }
-    }
-    if (!file.Close(error)) {
-        std::fprintf(stderr, "write_recording: %s\n", error.c_str());
-        return 1;
-    }
+    if (!WriteRecords(file, signals, records, error) || !file.Close(error)) return Fail(error);
     const double took =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::printf(
