@@ -4,21 +4,15 @@
 #pragma once
 
 #include "acquisition/acquisition_context.h"
+#include "bench/process_probe.h"
 #include "host/host_interfaces.h"
 #include "tests/support/host_doubles.h"
 
 #include <atomic>
 #include <cstdint>
-#include <ctime>
 #include <vector>
 
 namespace varnix::bench {
-
-inline int64_t MonotonicNs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
 
 // A device context that accepts everything. [handoff] PushSamples notes the
 // push time in the slot of its push number while slots remain; [host]

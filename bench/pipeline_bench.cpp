@@ -24,6 +24,7 @@
 //
 // One JSON object on stdout; errors as one line on stderr, exit 2.
 #include "bench/null_host.h"
+#include "bench/percentiles.h"
 #include "bench/process_probe.h"
 #include "contract/station_abi.h"
 #include "contract/station_control.h"
@@ -57,8 +58,10 @@ namespace {
 using varnix::bench::MonotonicNs;
 using varnix::bench::NullContext;
 using varnix::bench::NullDeclaration;
+using varnix::bench::PercentilesOf;
 using varnix::bench::ProcessCpuNs;
 using varnix::bench::StatusKiB;
+using varnix::bench::ToJson;
 
 constexpr auto kPause = std::chrono::milliseconds(10);  // the plug-in's loop pause
 
@@ -130,35 +133,6 @@ double StationCpuPerSecond(double seconds) {
     close();
     VarnixNative_Delete(station);
     return static_cast<double>(cpu) / seconds;
-}
-
-struct Percentiles {
-    double min = 0, p50 = 0, p99 = 0, max = 0;
-    size_t count = 0;
-};
-
-Percentiles Of(std::vector<int64_t> ns) {
-    Percentiles result;
-    result.count = ns.size();
-    if (ns.empty()) return result;
-    std::sort(ns.begin(), ns.end());
-    const auto at = [&ns](double q) {
-        const size_t rank = static_cast<size_t>(std::ceil(q * static_cast<double>(ns.size())));
-        return static_cast<double>(ns[std::max<size_t>(rank, 1) - 1]) * 1e-6;
-    };
-    result.min = static_cast<double>(ns.front()) * 1e-6;
-    result.p50 = at(0.50);
-    result.p99 = at(0.99);
-    result.max = static_cast<double>(ns.back()) * 1e-6;
-    return result;
-}
-
-nlohmann::json ToJson(const Percentiles& p) {
-    return {{"min_ms", p.min},
-            {"p50_ms", p.p50},
-            {"p99_ms", p.p99},
-            {"max_ms", p.max},
-            {"samples", p.count}};
 }
 
 struct Snapshot {
@@ -323,9 +297,9 @@ nlohmann::json Report(const Options& options, const Streamed& run, double statio
         {"frames_polled_not_pushed", notPushed},
         {"frames_lost", run.final.framesDropped + notPushed},
         {"deepest_queue", run.final.deepestQueue},
-        {"latency_ready_to_push", ToJson(Of(times.readyToPush))},
-        {"latency_ready_to_poll", ToJson(Of(times.readyToPoll))},
-        {"poll_to_last_push", ToJson(Of(times.pass))},
+        {"latency_ready_to_push", ToJson(PercentilesOf(times.readyToPush))},
+        {"latency_ready_to_poll", ToJson(PercentilesOf(times.readyToPoll))},
+        {"poll_to_last_push", ToJson(PercentilesOf(times.pass))},
         {"process_cpu_pct", processCpuPerS * 1e-7},
         {"station_cpu_pct", stationCpuPerS * 1e-7},
         {"plugin_cpu_pct", (processCpuPerS - stationCpuPerS) * 1e-7},

@@ -1,14 +1,23 @@
-// What the pipeline benchmark reads about its own process: CPU time of all
-// threads (ended ones included) and resident memory.
+// What a benchmark reads about its own process: the monotonic clock, CPU
+// time of all threads (ended ones included) and resident memory.
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <fstream>
 #include <string>
 
 #include <sys/resource.h>
 
 namespace varnix::bench {
+
+// [any] CLOCK_MONOTONIC in nanoseconds: the clock the simulated station
+// stamps its frames with.
+inline int64_t MonotonicNs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
 
 // [any] User plus system CPU time of every thread the process ever ran,
 // ended threads included (getrusage RUSAGE_SELF), in nanoseconds.

@@ -16,6 +16,7 @@
 //   deadline is the floor under the wait before the plug-in's poll.
 //
 // One JSON object on stdout; errors as one line on stderr, exit 2.
+#include "bench/percentiles.h"
 #include "bench/process_probe.h"
 #include "contract/base_frame.h"
 #include "platform/platform.h"
@@ -23,10 +24,8 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <climits>
 #include <cstdint>
 #include <iostream>
 #include <memory>
@@ -34,27 +33,13 @@
 #include <thread>
 #include <vector>
 
-#include <linux/futex.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 namespace {
 
-using Clock = varnix::platform::MonotonicClock;
-
-int64_t NowNs() {
-    return Clock::now().time_since_epoch().count();
-}
-
-void FutexWait(std::atomic<uint32_t>& word, uint32_t seen) {
-    syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAIT_PRIVATE, seen, nullptr,
-            nullptr, 0);
-}
-
-void FutexWakeAll(std::atomic<uint32_t>& word) {
-    syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr,
-            nullptr, 0);
-}
+using varnix::bench::MonotonicNs;
+using varnix::bench::PercentilesOf;
+using varnix::bench::ToJson;
+using varnix::platform::WaitOnWord;
+using varnix::platform::WakeAllOnWord;
 
 struct Options {
     int threads = 16;
@@ -89,8 +74,8 @@ void Sleep(Rings& shared, size_t self, bool shortSlice) {
     if (shortSlice) prompt.emplace();
     uint32_t seen = shared.rings.load(std::memory_order_acquire);
     for (;;) {
-        FutexWait(shared.rings, seen);
-        const int64_t now = NowNs();
+        WaitOnWord(shared.rings, seen);
+        const int64_t now = MonotonicNs();
         if (shared.quit.load()) return;
         const uint32_t ring = shared.rings.load(std::memory_order_acquire);
         if (ring == seen) continue;  // woken without a ring
@@ -119,26 +104,11 @@ uint32_t RingFrames(Rings& shared, const Options& options, std::vector<int64_t>&
         latenessNs.push_back(
             std::chrono::nanoseconds(std::chrono::steady_clock::now() - next).count());
         ++rung;
-        shared.ringNs[rung] = NowNs();
+        shared.ringNs[rung] = MonotonicNs();
         shared.rings.store(rung, std::memory_order_release);
-        FutexWakeAll(shared.rings);
+        WakeAllOnWord(shared.rings);
     }
     return rung;
-}
-
-// The value at quantile q of `values` (sorted here), in milliseconds.
-double QuantileMs(std::vector<int64_t>& values, double q) {
-    if (values.empty()) return 0.0;
-    std::sort(values.begin(), values.end());
-    const auto index = static_cast<size_t>(q * static_cast<double>(values.size() - 1));
-    return static_cast<double>(values[index]) * 1e-6;
-}
-
-nlohmann::json Latencies(std::vector<int64_t> values) {
-    return {{"p50_ms", QuantileMs(values, 0.5)},
-            {"p99_ms", QuantileMs(values, 0.99)},
-            {"max_ms", QuantileMs(values, 1.0)},
-            {"count", values.size()}};
 }
 
 int Measure(const Options& options) {
@@ -150,7 +120,7 @@ int Measure(const Options& options) {
     const auto stopAll = [&] {
         shared->quit = true;
         shared->rings.fetch_add(1);
-        FutexWakeAll(shared->rings);
+        WakeAllOnWord(shared->rings);
         for (auto& sleeper : sleepers) sleeper.join();
     };
     try {
@@ -165,11 +135,11 @@ int Measure(const Options& options) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(200));  // every thread asleep
     const int64_t cpuBefore = varnix::bench::ProcessCpuNs();
-    const int64_t startNs = NowNs();
+    const int64_t startNs = MonotonicNs();
     std::vector<int64_t> latenessNs;
     latenessNs.reserve(capacity);
     const uint32_t rung = RingFrames(*shared, options, latenessNs);
-    const double window = static_cast<double>(NowNs() - startNs) * 1e-9;
+    const double window = static_cast<double>(MonotonicNs() - startNs) * 1e-9;
     const int64_t cpu = varnix::bench::ProcessCpuNs() - cpuBefore;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the last ring's wakes
     stopAll();
@@ -192,9 +162,9 @@ int Measure(const Options& options) {
         {"wakes", perWake.size()},
         {"cpu_pct", static_cast<double>(cpu) / window * 1e-7},
         {"cpu_us_per_wake", woken > 0 ? static_cast<double>(cpu) / woken * 1e-3 : 0.0},
-        {"wake_latency", Latencies(perWake)},
-        {"last_awake", Latencies(lastAwake)},
-        {"ringer_lateness", Latencies(latenessNs)},
+        {"wake_latency", ToJson(PercentilesOf(perWake))},
+        {"last_awake", ToJson(PercentilesOf(lastAwake))},
+        {"ringer_lateness", ToJson(PercentilesOf(latenessNs))},
     };
     std::cout << report.dump() << "\n";
     return 0;

@@ -33,7 +33,7 @@ TEST(WakeFloor, EveryRingWakesEveryThreadAndIsTimedFromItsOwnRing) {
     // A thread that sleeps through two rings wakes once for both: allow a
     // few on a loaded machine.
     EXPECT_NEAR(report["wakes"].get<double>(), 4.0 * frames, 8.0);
-    EXPECT_EQ(report["last_awake"]["count"], report["frames"]);
+    EXPECT_EQ(report["last_awake"]["samples"], report["frames"]);
     for (const char* figure : {"wake_latency", "last_awake", "ringer_lateness"}) {
         EXPECT_GE(report[figure]["p50_ms"].get<double>(), 0.0) << figure;
         EXPECT_LT(report[figure]["p50_ms"].get<double>(), 13.5) << figure;
